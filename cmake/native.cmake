@@ -1,0 +1,31 @@
+# Native (Linux) tree: the pure logic with AddressSanitizer and UBSan, and the fuzzers.
+set(TARN_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_compile_options(-Wall -Wextra ${TARN_SANITIZE})
+add_link_options(${TARN_SANITIZE})
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_library(tarn_pure STATIC ${TARN_PURE_SOURCES})
+
+file(GLOB TARN_UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${TARN_UNIT_TESTS})
+target_link_libraries(unit_tests tarn_pure GTest::gtest_main)
+add_test(NAME unit_tests COMMAND unit_tests)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(TARN_FUZZ_SECONDS 5 CACHE STRING "Length of the fuzz smoke run of each target")
+  file(GLOB TARN_FUZZERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
+  foreach(source ${TARN_FUZZERS})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source} ${TARN_PURE_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+    file(MAKE_DIRECTORY ${corpus})
+    add_test(NAME ${name}_smoke
+             COMMAND ${name} -max_total_time=${TARN_FUZZ_SECONDS} -rss_limit_mb=4096 ${corpus}
+                     ${PROJECT_SOURCE_DIR}/tests/fuzz/seeds/${name})
+  endforeach()
+endif()

@@ -1,0 +1,57 @@
+# Windows (i686) tree: the engine DLL, the programs, and every test run under Wine.
+add_compile_options(-Wall -Wextra)
+# No runtime DLL of the compiler: everything the binaries import is part of Windows.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(TARN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/support/wine-run.sh ${TARN_WINEPREFIX})
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_library(tarn_pure STATIC ${TARN_PURE_SOURCES})
+
+set(TARN_SYSTEM_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 winmm version ole32 oleaut32 uuid)
+
+# The engine as a static library: linked into the DLL and into tests that observe the run.
+file(GLOB_RECURSE TARN_ENGINE_SOURCES CONFIGURE_DEPENDS
+     ${PROJECT_SOURCE_DIR}/engine/*/*.cpp ${PROJECT_SOURCE_DIR}/engine/*/*.rc)
+list(REMOVE_ITEM TARN_ENGINE_SOURCES
+     ${PROJECT_SOURCE_DIR}/engine/script/text.cpp
+     ${PROJECT_SOURCE_DIR}/engine/script/variables.cpp
+     ${PROJECT_SOURCE_DIR}/engine/script/script_format.cpp
+     ${PROJECT_SOURCE_DIR}/engine/script/script_header.cpp
+     ${PROJECT_SOURCE_DIR}/engine/entry/command_line.cpp
+     ${PROJECT_SOURCE_DIR}/engine/entry/gradient.cpp)
+add_library(tarn_engine STATIC ${TARN_ENGINE_SOURCES})
+target_link_libraries(tarn_engine PUBLIC tarn_pure ${TARN_SYSTEM_LIBS})
+
+add_library(TARN0132 SHARED ${PROJECT_SOURCE_DIR}/engine/entry/tarn0132.def)
+target_link_libraries(TARN0132 PRIVATE -Wl,--whole-archive tarn_engine -Wl,--no-whole-archive)
+set_target_properties(TARN0132 PROPERTIES PREFIX "" OUTPUT_NAME TARN0132 LINKER_LANGUAGE CXX)
+
+# The test host and the host's codec.
+add_library(tarn_test_host STATIC
+  ${PROJECT_SOURCE_DIR}/tests/support/test_host.cpp
+  ${PROJECT_SOURCE_DIR}/host/archive_codec.cpp)
+target_link_libraries(tarn_test_host PUBLIC tarn_pure ${TARN_SYSTEM_LIBS})
+
+# Pure unit tests, the same as natively.
+file(GLOB TARN_UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${TARN_UNIT_TESTS})
+target_link_libraries(unit_tests tarn_pure GTest::gtest_main)
+add_test(NAME unit_tests COMMAND unit_tests)
+
+# Engine tests under Wine: one process per test, since a run owns its process.
+file(GLOB TARN_WINE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.cpp)
+add_executable(engine_tests ${TARN_WINE_TESTS})
+target_link_libraries(engine_tests tarn_engine tarn_test_host GTest::gtest_main)
+add_dependencies(engine_tests TARN0132)
+gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+                     PROPERTIES ENVIRONMENT "TARN_DLL=TARN0132.dll;TARN_ARTIFACTS=artifacts")
+
+add_test(NAME dll_exports_and_imports
+         COMMAND sh ${PROJECT_SOURCE_DIR}/tests/support/check_dll.sh $<TARGET_FILE:TARN0132>)

@@ -1,0 +1,163 @@
+// The state of the one installation run that a loaded engine carries out. Everything a
+// step needs that outlives the step lives here, in one place; ResetRunState() clears it.
+#pragma once
+#include <windows.h>
+#include <ddeml.h>
+#include <shellapi.h>
+
+#include <cstdint>
+
+#include "engine/actions/action_params.h"
+#include "engine/entry/command_line.h"
+#include "engine/entry/host_record.h"
+#include "engine/script/script_header.h"
+#include "engine/script/variables.h"
+
+namespace tarn {
+
+struct PlatformInfo {
+  bool is32Bit = true;
+  bool isShell4 = false;
+  bool isWin9x = false;
+  bool isWin98 = false;
+  bool isWinMe = false;
+  bool isWinNT = false;
+  bool isWin2000 = false;
+  bool lightDialogLook = false;
+};
+
+constexpr size_t kWorkBufferSize = 61440;
+constexpr int kLoopStackDepth = 32;
+constexpr int kGraphicEntries = 32;
+constexpr int kGraphicEntrySize = 56;
+constexpr int kTemporaryNameSlots = 128;
+constexpr int kRegistrationQueueSlots = 1024;
+constexpr int kAuxEntries = 4;  // archive entries 4, 5, 6, 7
+
+// Test-only observation points; never reachable from a script.
+struct RunHooks {
+  // Called by the end of the run before anything is released.
+  void (*beforeRelease)() = nullptr;
+  // When set, start-up uses these platform facts instead of asking the system.
+  const PlatformInfo* forcedPlatform = nullptr;
+};
+
+struct RunState {
+  // From the host
+  HostRecord* host = nullptr;
+  const char* commandLine = nullptr;
+  int32_t* exitCode = nullptr;
+  char* runProgram = nullptr;
+  char* runArguments = nullptr;
+  HWND hostWindow = nullptr;
+  HINSTANCE hostInstance = nullptr;
+  int backgroundWidth = 0;
+  int backgroundHeight = 0;
+  uint32_t hostFlags = 0;  // copy taken at entry
+  uint8_t* script = nullptr;
+  size_t scriptLength = 0;
+
+  HINSTANCE engineInstance = nullptr;
+  PlatformInfo platform;
+  CommandLineOptions options;
+  bool updatePauseDisabled = false;
+  bool notifyIconPrepared = false;
+  NOTIFYICONDATAA notifyIcon{};
+  FARPROC getDiskFreeSpaceEx = nullptr;
+
+  // Work buffers
+  char* textBuffer = nullptr;
+  char* leftBuffer = nullptr;
+  char* rightBuffer = nullptr;
+  VariableStore* variables = nullptr;
+  char errorText[256] = {};
+  char title[256] = {};
+  char promptAnswer[256] = {};
+  char promptCaption[256] = {};
+  char promptLabel[64] = {};
+  char promptText[512] = {};
+  char temporaryLogPath[256] = {};
+  char logPath[256] = {};
+  char downloadLocation[256] = {};
+  char downloadedDataPath[256] = {};
+  char dialogFontName[256] = {};
+  char* temporaryNames[kTemporaryNameSlots] = {};
+  const uint8_t* loopStack[kLoopStackDepth] = {};
+  uint8_t graphicTable[kGraphicEntries][kGraphicEntrySize] = {};
+  char fileNames[3][260] = {};
+  char* registrationQueue[kRegistrationQueueSlots] = {};
+  bool buffersAllocated = false;
+
+  // Resources of the engine's own module
+  HBITMAP bitmaps[8] = {};  // resources 2..6 and 10..12
+  HBRUSH hollowBrush = nullptr;
+  HCURSOR cursor = nullptr;
+  COLORREF buttonFace = 0;
+  bool classRegistered = false;
+
+  // Auxiliary archive entries
+  char auxPath[kAuxEntries][256] = {};
+  HMODULE transformLibrary = nullptr;
+  FARPROC transformFunction = nullptr;
+  HMODULE progressPlugin = nullptr;
+  FARPROC progressUpdate = nullptr;
+  HWND pluginWindow = nullptr;
+
+  HGLOBAL dialogBlock = nullptr;
+  void* dialogBlockData = nullptr;
+  uint32_t archiveDataBase = 0;
+
+  // Script
+  ScriptHeader header;
+  int languageIndex = 0;
+  char** messageTable = nullptr;  // 54 texts of the chosen language, or null before known
+  const uint8_t* current = nullptr;
+  size_t bodyLength = 0;
+  size_t headerLength = 0;
+
+  ActionParams actionParams{};
+  ActionParamsEx actionParamsEx{};
+
+  // Services
+  DWORD ddeInstance = 0;
+  HSZ ddeServiceName = nullptr;
+  bool ddeRegistered = false;
+  HMODULE richEdit = nullptr;
+  HMODULE restorePointLibrary = nullptr;
+  FARPROC restorePointFunction = nullptr;
+  int64_t restorePointSequence = 0;
+
+  RunHooks hooks;
+};
+
+extern RunState g_run;
+
+// Clears every field; keeps the test hooks.
+void ResetRunState();
+
+// Message N of the chosen language, or "" before the table is known.
+const char* Message(int n);
+
+}  // namespace tarn
+
+namespace tarn {
+// The system's restore-point call and its two records (byte-packed).
+#pragma pack(push, 1)
+struct RestorePointInfo {
+  DWORD eventType;
+  DWORD restorePointType;
+  INT64 sequenceNumber;
+  char description[64];
+};
+struct RestorePointStatus {
+  DWORD status;
+  INT64 sequenceNumber;
+};
+#pragma pack(pop)
+static_assert(sizeof(RestorePointInfo) == 80 && sizeof(RestorePointStatus) == 12);
+using SetRestorePointFunction = BOOL(WINAPI*)(RestorePointInfo*, RestorePointStatus*);
+constexpr DWORD kRestoreBeginChange = 100;
+constexpr DWORD kRestoreEndChange = 101;
+constexpr DWORD kRestoreApplicationInstall = 0;
+constexpr DWORD kRestoreCancelledOperation = 13;
+}  // namespace tarn

@@ -1,0 +1,13 @@
+#include "engine/ui/wizard.h"
+
+namespace tarn {
+
+// The wizard frame has no pages of its own yet; it behaves as a plain window.
+LRESULT CALLBACK WizardDlg(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace tarn
+
+// The banner dialog handles nothing yet beyond the default dialog behaviour.
+extern "C" INT_PTR CALLBACK BannerDlg(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
