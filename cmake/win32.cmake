@@ -55,3 +55,11 @@ gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
 
 add_test(NAME dll_exports_and_imports
          COMMAND sh ${PROJECT_SOURCE_DIR}/tests/support/check_dll.sh $<TARGET_FILE:TARN0132>)
+
+# The rest reminder and its tests.
+if(EXISTS ${PROJECT_SOURCE_DIR}/reminder/CMakeLists.txt)
+  add_subdirectory(reminder)
+endif()
+if(EXISTS ${PROJECT_SOURCE_DIR}/tests/reminder/CMakeLists.txt)
+  add_subdirectory(tests/reminder)
+endif()
