@@ -63,3 +63,8 @@ endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/tests/reminder/CMakeLists.txt)
   add_subdirectory(tests/reminder)
 endif()
+
+# A sample installation through the DLL, run by scripts/demo.sh.
+add_executable(sample_install ${PROJECT_SOURCE_DIR}/tests/support/sample_install.cpp)
+target_link_libraries(sample_install tarn_test_host)
+add_dependencies(sample_install TARN0132)

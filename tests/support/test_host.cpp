@@ -163,7 +163,11 @@ RunResult RunInstallation(const Installation& installation, TarnMainFunction tar
   result.runArguments = runArguments;
   result.recordAfter = record;
 
+  // A host window that the engine left alive is the host's to destroy (and its own
+  // WM_DESTROY then is not the engine's doing).
+  bool destroyedByEngine = result.hostWindowDestroyed;
   if (IsWindow(window)) DestroyWindow(window);
+  result.hostWindowDestroyed = destroyedByEngine;
   if (record.archiveHandle != INVALID_HANDLE_VALUE && record.archiveHandle != nullptr) {
     CloseHandle(static_cast<HANDLE>(record.archiveHandle));
   }
