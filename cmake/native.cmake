@@ -29,3 +29,9 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
                      ${PROJECT_SOURCE_DIR}/tests/fuzz/seeds/${name})
   endforeach()
 endif()
+
+# The rest reminder's pure rules.
+add_executable(reminder_unit_tests reminder/reminder_text.cpp reminder/fade.cpp
+               tests/reminder/reminder_text_test.cpp)
+target_link_libraries(reminder_unit_tests GTest::gtest_main)
+add_test(NAME Reminder.unit_tests COMMAND reminder_unit_tests)
