@@ -23,6 +23,8 @@ list(REMOVE_ITEM TARN_ENGINE_SOURCES
      ${PROJECT_SOURCE_DIR}/engine/script/variables.cpp
      ${PROJECT_SOURCE_DIR}/engine/script/script_format.cpp
      ${PROJECT_SOURCE_DIR}/engine/script/script_header.cpp
+     ${PROJECT_SOURCE_DIR}/engine/script/condition.cpp
+     ${PROJECT_SOURCE_DIR}/engine/actions/expression.cpp
      ${PROJECT_SOURCE_DIR}/engine/entry/command_line.cpp
      ${PROJECT_SOURCE_DIR}/engine/entry/gradient.cpp)
 add_library(tarn_engine STATIC ${TARN_ENGINE_SOURCES})
