@@ -161,24 +161,25 @@ bool MainWindow::ApplyInterval() {
   return true;
 }
 
+// The reminder timer keeps ticking while the box is open; one box at a time is enough.
 void MainWindow::ShowIntervalError(const std::wstring& typed) {
+  if (intervalErrorShown_) return;
   const std::wstring text = L"“" + typed + L"”不是有效的时间间隔。\r\n请输入 1 到 " +
                             std::to_wstring(kMaxIntervalSeconds) + L" 之间的整数秒数。";
+  intervalErrorShown_ = true;
   MessageBoxW(window_, text.c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+  intervalErrorShown_ = false;
 }
 
 // One reminder: balloon tip, sound, notice. The interval is read afresh, so an edited but
 // not yet applied value already changes the wording.
 void MainWindow::RemindNow() {
-  // The timer keeps ticking while an error box is open; one box at a time is enough.
-  if (reminderErrorShown_) return;
+  if (intervalErrorShown_) return;
   const std::wstring sound = Text(kEdit3);
   const std::wstring typed = Text(kEdit1);
   std::optional<int32_t> seconds = ParseInterval(U16(typed));
   if (!seconds) {
-    reminderErrorShown_ = true;
     ShowIntervalError(typed);
-    reminderErrorShown_ = false;
     return;
   }
   const std::u16string text = BalloonText(U16(typed), *seconds, U16(Text(kEdit2)), U16(DecimalSeparator()));

@@ -49,7 +49,7 @@ class MainWindow {
   NoticeWindow notice_;
   UINT taskbarCreated_ = 0;
   bool quitting_ = false;
-  bool reminderErrorShown_ = false;
+  bool intervalErrorShown_ = false;
 };
 
 }  // namespace tarn::reminder
