@@ -333,6 +333,61 @@ TEST(Tray, AnimatesHidesRestoresAndOnlyQuitEndsTheProgram) {
   EXPECT_EQ(log.back(), "DELETE ok=1");
 }
 
+HWND WaitForDialog(const Reminder& app, const std::wstring& caption) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (HWND box : app.ErrorBoxes())
+      if (WindowText(box) == caption) found = box;
+    return found != nullptr;
+  });
+  return found;
+}
+
+TEST(Dialogs, AboutBoxAndSoundFileChooser) {
+  Reminder app;
+  ASSERT_TRUE(app.ok());
+  // "关于(&A)" from the tray menu.
+  app.TrayMouse(WM_RBUTTONUP);
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    auto found = WindowsOf(app.pid(), L"#32768", true);
+    menu = found.empty() ? nullptr : found[0];
+    return menu != nullptr;
+  }));
+  PostMessageW(menu, WM_CHAR, L'a', 0);
+  HWND about = WaitForDialog(app, L"关于");
+  ASSERT_NE(about, nullptr);
+  const std::wstring ideographic(1, L'\x3000');
+  std::wstring lines;
+  lines += ideographic + ideographic + L"所有每天在电脑前工作起过八小时的朋友们为了\r\n";
+  lines += L"您自己和家人的幸福，请注意您的身体健康！\r\n\r\n";
+  lines += std::wstring(22, L' ') + L"\r\n";
+  for (int i = 0; i < 16; ++i) lines += ideographic;
+  lines += L"Lumo软件\r\n";
+  for (int i = 0; i < 15; ++i) lines += ideographic;
+  lines += L"2022\xFF0D" L"08\xFF0D" L"23";
+  EXPECT_EQ(WindowText(GetDlgItem(about, 0xFFFF)), lines);
+  Screenshot(L"about-box.png");
+  PostMessageW(about, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return app.ErrorBoxes().empty(); }));
+
+  // "选择文件": the chosen full path replaces the sound file.
+  app.Click(kButton1);
+  HWND chooser = WaitForDialog(app, L"选择提示音");
+  ASSERT_NE(chooser, nullptr);
+  HWND filter = GetDlgItem(chooser, 0x470);  // the file-type list
+  ASSERT_NE(filter, nullptr);
+  EXPECT_EQ(SendMessageW(filter, CB_GETCOUNT, 0, 0), 1);
+  EXPECT_EQ(WindowText(filter), L"声音文件(*.WAV)");
+  Screenshot(L"sound-file-chooser.png");
+  const wchar_t chosen[] = L"C:\\windows\\media\\chime.wav";
+  HWND name = GetDlgItem(chooser, 0x47C);  // the file-name box
+  ASSERT_NE(name, nullptr);
+  SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen));
+  PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(app.control(kEdit3)) == chosen; }));
+}
+
 // A window of the test's own below the notice (left of the main window, which Wine's
 // unmanaged X windows may stack under it), counting the clicks it receives.
 struct Underlay {
