@@ -225,8 +225,6 @@ TEST(MainWindow, ShowsItsSettingsAtTheirPlaces) {
   GetClientRect(main, &client);
   EXPECT_EQ(client.right, 376);
   EXPECT_EQ(client.bottom, 113);
-  POINT origin = {0, 0};
-  ClientToScreen(main, &origin);
   RECT frame;
   GetWindowRect(main, &frame);
   EXPECT_EQ(frame.left, 306);
@@ -408,21 +406,21 @@ struct Underlay {
   ~Underlay() { DestroyWindow(window); }
 
   static LRESULT CALLBACK Procedure(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-      if (m == WM_LBUTTONDOWN) ++clicks;
-      if (m == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(w, &ps);
-        RECT r;
-        GetClientRect(w, &r);
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        for (int y = 0; y < r.bottom; y += 16) {
-          const wchar_t line[] = L"A window below the notice: clicks reach it.";
-          TextOutW(dc, 8, y, line, ARRAYSIZE(line) - 1);
-        }
-        EndPaint(w, &ps);
-        return 0;
+    if (m == WM_LBUTTONDOWN) ++clicks;
+    if (m == WM_PAINT) {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      RECT r;
+      GetClientRect(w, &r);
+      FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      for (int y = 0; y < r.bottom; y += 16) {
+        const wchar_t line[] = L"A window below the notice: clicks reach it.";
+        TextOutW(dc, 8, y, line, ARRAYSIZE(line) - 1);
       }
-      return DefWindowProcW(w, m, wp, lp);
+      EndPaint(w, &ps);
+      return 0;
+    }
+    return DefWindowProcW(w, m, wp, lp);
   }
 };
 
