@@ -91,14 +91,14 @@ std::vector<HWND> WindowsOf(DWORD pid, const std::wstring& className, bool visib
   return search.found;
 }
 
-// Wine settings for this prefix, made before any program starts: Wine draws the window
-// frames itself (the display has no window manager), and the caption and menu face falls
-// back to a Chinese font for the characters it lacks.
+// Wine settings for this prefix, made before the program starts: Wine draws the frames of
+// restminder's windows itself (the display has no window manager), and the caption and
+// menu face falls back to a Chinese font for the characters it lacks.
 class WineLook : public ::testing::Environment {
  public:
   void SetUp() override {
     HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\restminder.exe\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                         nullptr) == ERROR_SUCCESS) {
       RegSetValueExW(key, L"Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 4);
       RegCloseKey(key);
