@@ -127,6 +127,10 @@ struct RunState {
   FARPROC restorePointFunction = nullptr;
   int64_t restorePointSequence = 0;
 
+  // Registry and INI changes, for the end of the run
+  bool settingsChanged = false;  // an INI or registry step changed settings: broadcast at the end
+  bool perUserData = false;      // the per-user mirror wrote values: record the per-user entry
+
   RunHooks hooks;
 };
 
