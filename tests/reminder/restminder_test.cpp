@@ -314,6 +314,7 @@ TEST(Tray, AnimatesHidesRestoresAndOnlyQuitEndsTheProgram) {
   }
 
   // The context menu; its "退出(&Q)" ends the program and takes the icon away.
+  SetCursorPos(14, 32);  // over the icon in Wine's tray window, where the menu opens
   app.TrayMouse(WM_RBUTTONUP);
   HWND menu = nullptr;
   ASSERT_TRUE(WaitFor([&] {
@@ -345,6 +346,7 @@ TEST(Dialogs, AboutBoxAndSoundFileChooser) {
   Reminder app;
   ASSERT_TRUE(app.ok());
   // "关于(&A)" from the tray menu.
+  SetCursorPos(14, 32);  // over the icon in Wine's tray window, where the menu opens
   app.TrayMouse(WM_RBUTTONUP);
   HWND menu = nullptr;
   ASSERT_TRUE(WaitFor([&] {
