@@ -40,7 +40,21 @@ struct RunHooks {
   void (*beforeRelease)() = nullptr;
   // When set, start-up uses these platform facts instead of asking the system.
   const PlatformInfo* forcedPlatform = nullptr;
+  // Called by the interpreter with every record it is about to execute.
+  void (*onRecord)(const uint8_t* record) = nullptr;
 };
+
+constexpr int kStopListSize = 256;
+
+// Stop points of an external controller ("/M2"): the controller fills them (DDE service).
+struct StopPoints {
+  bool paused = false;           // the run waits before its next record
+  bool controllerEnded = false;  // the controller has ended the run
+  bool hasList = false;
+  int32_t list[kStopListSize] = {};  // record offsets from the start of the script, ended by a negative one
+};
+
+enum class SectionState : uint8_t { kNone, kExit, kAbort };
 
 struct RunState {
   // From the host
@@ -83,6 +97,7 @@ struct RunState {
   char dialogFontName[256] = {};
   char* temporaryNames[kTemporaryNameSlots] = {};
   const uint8_t* loopStack[kLoopStackDepth] = {};
+  uint8_t loopDepth = 0;  // entries in use in loopStack
   uint8_t graphicTable[kGraphicEntries][kGraphicEntrySize] = {};
   char fileNames[3][260] = {};
   char* registrationQueue[kRegistrationQueueSlots] = {};
@@ -114,6 +129,25 @@ struct RunState {
   const uint8_t* current = nullptr;
   size_t bodyLength = 0;
   size_t headerLength = 0;
+
+  // Interpreter
+  SectionState section = SectionState::kNone;  // which closing section runs, if any
+  uint8_t abortedErrorState = 0;                // errorState when the abort section started
+  bool fileLeftInUse = false;                   // set by the install step; cleared before every record
+  StopPoints stops;
+
+  // Sound and video step
+  bool soundPlaying = false;
+  HMODULE videoLibrary = nullptr;  // "MSVFW32.DLL", loaded at the first video and kept to the end
+
+  // Windows that own message boxes, in order of preference (the wizard frame and the
+  // progress window belong to their displays; null while they do not exist)
+  HWND wizardFrame = nullptr;
+  HWND progressWindow = nullptr;
+
+  // Message boxes and dialogs
+  HWND openMessageBox = nullptr;     // the box shown now, for the controller's stop command
+  HFONT sharedDialogFont = nullptr;  // the font slot of dialogs that bring none of their own
 
   ActionParams actionParams{};
   ActionParamsEx actionParamsEx{};

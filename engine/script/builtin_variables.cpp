@@ -7,7 +7,7 @@
 #include "engine/changes/file_system.h"
 #include "engine/entry/run_state.h"
 #include "engine/script/text.h"
-#include "engine/ui/wizard.h"
+#include "engine/ui/banner.h"
 
 namespace tarn {
 namespace {

@@ -8,6 +8,3 @@ LRESULT CALLBACK WizardDlg(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 }  // namespace tarn
-
-// The banner dialog handles nothing yet beyond the default dialog behaviour.
-extern "C" INT_PTR CALLBACK BannerDlg(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

@@ -1,0 +1,10 @@
+// Identifiers of the engine's dialog resources and their controls.
+#pragma once
+
+#define IDD_MESSAGE_BOX 114
+#define IDD_BANNER 1540
+
+#define IDC_MESSAGE_TEXT 1005
+#define IDC_FIRST_CHOICE 1
+#define IDC_CANCEL 2
+#define IDC_SECOND_CHOICE 3
