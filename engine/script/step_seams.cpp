@@ -14,7 +14,6 @@ int BeginProgmanStep(const uint8_t*) { return 0; }
 int EndProgmanStep(const uint8_t*) { return 0; }
 int CreateDirectoryStep(const uint8_t*) { return 0; }
 int CustomDialogStep(const uint8_t*) { return 0; }
-int GetSystemInfoStep(const uint8_t*) { return 0; }
 int GetTempFileNameStep(const uint8_t*) { return 0; }
 int OdbcInstallDriverStep(const uint8_t*) { return 0; }
 int OdbcConfigSourceStep(const uint8_t*) { return 0; }
