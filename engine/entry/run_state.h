@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/actions/action_params.h"
+#include "engine/changes/path_rules.h"
 #include "engine/entry/command_line.h"
 #include "engine/entry/host_record.h"
 #include "engine/script/script_header.h"
@@ -40,6 +41,8 @@ struct RunHooks {
   void (*beforeRelease)() = nullptr;
   // When set, start-up uses these platform facts instead of asking the system.
   const PlatformInfo* forcedPlatform = nullptr;
+  // Called once start-up has created the built-in variables, before the first record.
+  void (*afterStartUp)() = nullptr;
   // Called by the interpreter with every record it is about to execute.
   void (*onRecord)(const uint8_t* record) = nullptr;
 };
@@ -161,9 +164,25 @@ struct RunState {
   FARPROC restorePointFunction = nullptr;
   int64_t restorePointSequence = 0;
 
+  // File-system routines and the installation log
+  char* dataBuffer = nullptr;          // the shared 61440-byte data buffer
+  uint16_t temporaryNameCounter = 0;   // "~ZEH%04x.TMP"
+  LineBuffer lines;                    // the line reader's state over dataBuffer
+  HANDLE logFile = INVALID_HANDLE_VALUE;
+  bool logPaused = false;
+
+  // Installing files
+  bool restartBatch = false;           // a replacement was written to the restart batch file
+
   // Registry and INI changes, for the end of the run
   bool settingsChanged = false;  // an INI or registry step changed settings: broadcast at the end
   bool perUserData = false;      // the per-user mirror wrote values: record the per-user entry
+
+  // End of the run
+  bool restartNeeded = false;      // a file waits for replacement at the next start
+  int registrationCount = 0;       // entries in use in registrationQueue
+  HMODULE downloadLibrary = nullptr;   // the download library (entry 7) once loaded
+  FARPROC downloadTransfer = nullptr;  // its "t1"
 
   RunHooks hooks;
 };

@@ -4,10 +4,12 @@
 
 #include <cstring>
 
+#include "engine/changes/install_log.h"
 #include "engine/entry/archive_read.h"
 #include "engine/entry/end_run.h"
 #include "engine/entry/gradient.h"
 #include "engine/entry/run_state.h"
+#include "engine/entry/status_file.h"
 #include "engine/script/script_reader.h"
 #include "engine/script/text.h"
 #include "engine/script/run_loop.h"
@@ -97,10 +99,11 @@ bool AllocateWorkBuffers() {
   g_run.leftBuffer = static_cast<char*>(Allocate(kWorkBufferSize));
   g_run.rightBuffer = static_cast<char*>(Allocate(kWorkBufferSize));
   g_run.variables = static_cast<VariableStore*>(Allocate(sizeof(VariableStore)));
+  g_run.dataBuffer = static_cast<char*>(Allocate(kWorkBufferSize));
   for (int i = 0; i < 8; ++i) {
     g_run.bitmaps[i] = LoadBitmapA(g_run.engineInstance, MAKEINTRESOURCEA(kBitmapIds[i]));
   }
-  return g_run.textBuffer && g_run.leftBuffer && g_run.rightBuffer && g_run.variables;
+  return g_run.textBuffer && g_run.leftBuffer && g_run.rightBuffer && g_run.variables && g_run.dataBuffer;
 }
 
 // Step 6
@@ -326,9 +329,11 @@ int Run(HostRecord* host, const char* commandLine, int32_t* exitCode, char* runP
     return EndRun(-1);
   }
   if (ReadScriptHeader() != 0) return EndRun(-2);                         // 17
+  if (g_run.hooks.afterStartUp != nullptr) g_run.hooks.afterStartUp();
   // 18: the progress plug-in's cancel control is handled with the progress display.
   BeginRestorePoint();                                                    // 19
-  // 20, 21: the installation log and the status file are opened by their own steps.
+  StartLog();                                                             // 20
+  WriteStatusFile(true, -1);                                              // 21
   host->bytesDone = 0;                                                    // 22
   StartDdeService();                                                      // 23
   g_run.richEdit = LoadLibraryA("RICHED32.DLL");                          // 24

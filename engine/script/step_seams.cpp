@@ -4,21 +4,14 @@
 
 namespace tarn {
 
-int InstallFileStep(const uint8_t*) { return 0; }
 int ProgmanCommandStep(const uint8_t*) { return 0; }
 int DisplayGraphicStep(const uint8_t*) { return 0; }
 int RunProgramStep(const uint8_t*) { return 0; }
 int CallFunctionStep(const uint8_t*) { return 0; }
-int DeleteFilesStep(const uint8_t*) { return 0; }
 int BeginProgmanStep(const uint8_t*) { return 0; }
 int EndProgmanStep(const uint8_t*) { return 0; }
-int CreateDirectoryStep(const uint8_t*) { return 0; }
 int CustomDialogStep(const uint8_t*) { return 0; }
-int GetTempFileNameStep(const uint8_t*) { return 0; }
 int OdbcInstallDriverStep(const uint8_t*) { return 0; }
 int OdbcConfigSourceStep(const uint8_t*) { return 0; }
-int AddLogTextStep(const uint8_t*) { return 0; }
-int RenameFileStep(const uint8_t*) { return 0; }
-int LogControlStep(const uint8_t*) { return 0; }
 
 }  // namespace tarn

@@ -71,6 +71,19 @@ size_t AppendText(char* dst, size_t capacity, const char* src) {
   return used + CopyText(dst + used, capacity - used, src);
 }
 
+size_t FormatOneText(char* dst, size_t capacity, const char* format, const char* arg) {
+  if (capacity == 0) return 0;
+  dst[0] = '\0';
+  const char* slot = std::strstr(format, "%s");
+  if (slot == nullptr) return CopyText(dst, capacity, format);
+  size_t before = static_cast<size_t>(slot - format);
+  if (before > capacity - 1) before = capacity - 1;
+  std::memcpy(dst, format, before);
+  dst[before] = '\0';
+  AppendText(dst, capacity, arg);
+  return AppendText(dst, capacity, slot + 2);
+}
+
 bool EqualNoCase(const char* a, const char* b, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     unsigned char ca = static_cast<unsigned char>(a[i]);

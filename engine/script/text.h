@@ -32,6 +32,11 @@ size_t CopyText(char* dst, size_t capacity, const char* src);
 // Appends like CopyText; returns the new length.
 size_t AppendText(char* dst, size_t capacity, const char* src);
 
+// Copies `format` with its first "%s" replaced by `arg`; every other character, "%"
+// included, is copied as it is (message texts come from scripts and are never used as a
+// printf format). Cut at capacity - 1.
+size_t FormatOneText(char* dst, size_t capacity, const char* format, const char* arg);
+
 // ASCII case-insensitive comparison of the first n bytes (bytes above 0x7F compare exactly).
 bool EqualNoCase(const char* a, const char* b, size_t n);
 bool EqualNoCase(const char* a, const char* b);  // whole texts
