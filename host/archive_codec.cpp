@@ -2,14 +2,18 @@
 
 #include <windows.h>
 
+#include <zlib.h>
+
 #include <cstring>
 
 #include "host/crc32.h"
+#include "host/setup_format.h"
 
 namespace tarn {
 namespace {
 HostRecord* g_codecHost = nullptr;
 uint32_t g_runningChecksum = 0;
+void (*g_chunkHook)(uint32_t) = nullptr;
 constexpr DWORD kChunk = 64 * 1024;
 
 bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
@@ -19,39 +23,78 @@ bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
 }  // namespace
 
 void SetCodecHostRecord(HostRecord* host) { g_codecHost = host; }
+void SetCodecChunkHook(void (*hook)(uint32_t written)) { g_chunkHook = hook; }
+
+// Hands one expanded chunk on: to the output file, or to readTarget when there is none.
+// False when the output cannot take it.
+bool Deliver(HostRecord* host, HANDLE output, uint8_t*& target, const uint8_t* data, DWORD n, uint32_t& crc,
+             uint32_t& written) {
+  crc = Crc32Update(crc, data, n);
+  if (output != nullptr) {
+    DWORD done = 0;
+    if (!WriteFile(output, data, n, &done, nullptr) || done != n) return false;
+  } else if (target != nullptr) {
+    std::memcpy(target, data, n);
+    target += n;
+  }
+  if (host->hostFlags & kHostBytesProgress) host->bytesDone += n;
+  written += n;
+  if (g_chunkHook != nullptr) g_chunkHook(written);
+  return true;
+}
 
 void __stdcall HostDecompress(HostHandle input, HostHandle output, uint32_t packedSize, uint32_t* checksum) {
   HostRecord* host = g_codecHost;
   HANDLE in = static_cast<HANDLE>(input);
-  uint8_t method = 0;
+  HANDLE out = static_cast<HANDLE>(output);
   if (packedSize == 0) return;
-  if (!ReadExactly(in, &method, 1) || method != kPackStored) {
+  uint8_t method = 0;
+  if (!ReadExactly(in, &method, 1) || (method != kPackStored && method != kPackDeflate)) {
     host->errorState = kErrorArchiveRead;
     return;
   }
   std::vector<uint8_t> buffer(kChunk);
+  std::vector<uint8_t> expanded(method == kPackDeflate ? 4 * kChunk : 0);
   uint32_t remaining = packedSize - 1;
-  uint32_t crc = 0;
+  uint32_t crc = 0, written = 0;
   auto* target = static_cast<uint8_t*>(host->readTarget);
-  while (remaining > 0) {
+  z_stream z{};
+  if (method == kPackDeflate && inflateInit2(&z, -15) != Z_OK) {
+    host->errorState = kErrorArchiveRead;
+    return;
+  }
+  bool ok = true, ended = method == kPackStored;
+  while (ok && remaining > 0 && host->cancelState == kCancelNone) {
     DWORD n = remaining < kChunk ? remaining : kChunk;
     if (!ReadExactly(in, buffer.data(), n)) {
-      host->errorState = kErrorArchiveRead;
-      return;
+      ok = false;
+      break;
     }
-    crc = Crc32Update(crc, buffer.data(), n);
-    if (output != nullptr) {
-      DWORD written = 0;
-      if (!WriteFile(static_cast<HANDLE>(output), buffer.data(), n, &written, nullptr) || written != n) {
-        host->errorState = kErrorArchiveRead;
-        return;
-      }
-    } else if (target != nullptr) {
-      std::memcpy(target, buffer.data(), n);
-      target += n;
-    }
-    if (host->hostFlags & kHostBytesProgress) host->bytesDone += n;
     remaining -= n;
+    if (method == kPackStored) {
+      ok = Deliver(host, out, target, buffer.data(), n, crc, written);
+      continue;
+    }
+    z.next_in = buffer.data();
+    z.avail_in = n;
+    while (ok && z.avail_in > 0 && !ended) {
+      z.next_out = expanded.data();
+      z.avail_out = static_cast<uInt>(expanded.size());
+      int result = inflate(&z, Z_NO_FLUSH);
+      if (result != Z_OK && result != Z_STREAM_END) {
+        ok = false;
+        break;
+      }
+      DWORD produced = static_cast<DWORD>(expanded.size() - z.avail_out);
+      if (produced > 0) ok = Deliver(host, out, target, expanded.data(), produced, crc, written);
+      ended = result == Z_STREAM_END;
+    }
+  }
+  if (method == kPackDeflate) inflateEnd(&z);
+  if (host->cancelState != kCancelNone) return;  // a cancel stops the expansion
+  if (!ok || !ended) {
+    host->errorState = kErrorArchiveRead;
+    return;
   }
   if (checksum != nullptr) *checksum = crc;
 }
@@ -63,14 +106,6 @@ uint32_t __stdcall HostChecksum(const void* data, uint32_t length) {
     g_runningChecksum = Crc32Update(g_runningChecksum, data, length);
   }
   return g_runningChecksum;
-}
-
-std::vector<uint8_t> PackStored(const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> packed;
-  packed.reserve(data.size() + 1);
-  packed.push_back(kPackStored);
-  packed.insert(packed.end(), data.begin(), data.end());
-  return packed;
 }
 
 }  // namespace tarn
