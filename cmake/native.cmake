@@ -7,7 +7,13 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+find_package(ZLIB REQUIRED)
 add_library(tarn_pure STATIC ${TARN_PURE_SOURCES})
+target_link_libraries(tarn_pure PUBLIC ZLIB::ZLIB)
+
+# The builder: the same program natively and for Windows.
+add_executable(tarnbuild ${PROJECT_SOURCE_DIR}/builder/tarnbuild.cpp)
+target_link_libraries(tarnbuild tarn_pure)
 
 file(GLOB TARN_UNIT_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${TARN_UNIT_TESTS})
@@ -22,6 +28,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_executable(${name} ${source} ${TARN_PURE_SOURCES})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} ZLIB::ZLIB)
     set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
     file(MAKE_DIRECTORY ${corpus})
     add_test(NAME ${name}_smoke

@@ -11,22 +11,23 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
 add_library(tarn_pure STATIC ${TARN_PURE_SOURCES})
+target_link_libraries(tarn_pure PUBLIC ZLIB::ZLIB)
+
+# The builder: the same program natively and for Windows.
+add_executable(tarnbuild ${PROJECT_SOURCE_DIR}/builder/tarnbuild.cpp)
+target_link_libraries(tarnbuild tarn_pure)
 
 set(TARN_SYSTEM_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 winmm version ole32 oleaut32 uuid)
 
 # The engine as a static library: linked into the DLL and into tests that observe the run.
 file(GLOB_RECURSE TARN_ENGINE_SOURCES CONFIGURE_DEPENDS
      ${PROJECT_SOURCE_DIR}/engine/*/*.cpp ${PROJECT_SOURCE_DIR}/engine/*/*.rc)
-list(REMOVE_ITEM TARN_ENGINE_SOURCES
-     ${PROJECT_SOURCE_DIR}/engine/script/text.cpp
-     ${PROJECT_SOURCE_DIR}/engine/script/variables.cpp
-     ${PROJECT_SOURCE_DIR}/engine/script/script_format.cpp
-     ${PROJECT_SOURCE_DIR}/engine/script/script_header.cpp
-     ${PROJECT_SOURCE_DIR}/engine/script/condition.cpp
-     ${PROJECT_SOURCE_DIR}/engine/actions/expression.cpp
-     ${PROJECT_SOURCE_DIR}/engine/entry/command_line.cpp
-     ${PROJECT_SOURCE_DIR}/engine/entry/gradient.cpp)
+# Pure files are built once, in tarn_pure.
+list(TRANSFORM TARN_PURE_SOURCES PREPEND ${PROJECT_SOURCE_DIR}/ OUTPUT_VARIABLE TARN_PURE_PATHS)
+list(REMOVE_ITEM TARN_ENGINE_SOURCES ${TARN_PURE_PATHS})
 add_library(tarn_engine STATIC ${TARN_ENGINE_SOURCES})
 target_link_libraries(tarn_engine PUBLIC tarn_pure ${TARN_SYSTEM_LIBS})
 
@@ -53,7 +54,7 @@ target_link_libraries(engine_tests tarn_engine tarn_test_host GTest::gtest_main)
 add_dependencies(engine_tests TARN0132)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-                     PROPERTIES ENVIRONMENT "TARN_DLL=TARN0132.dll;TARN_ARTIFACTS=artifacts")
+                     PROPERTIES ENVIRONMENT "TARN_DLL=TARN0132.dll;TARN_ARTIFACTS=artifacts;TARN_FIXTURES=fixtures")
 
 add_test(NAME dll_exports_and_imports
          COMMAND sh ${PROJECT_SOURCE_DIR}/tests/support/check_dll.sh $<TARGET_FILE:TARN0132>)
@@ -66,7 +67,16 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/tests/reminder/CMakeLists.txt)
   add_subdirectory(tests/reminder)
 endif()
 
+# The setup stub: a setup program is this program with an archive appended.
+add_executable(tarnhost WIN32 ${PROJECT_SOURCE_DIR}/host/tarnhost.cpp ${PROJECT_SOURCE_DIR}/host/archive_codec.cpp)
+target_link_libraries(tarnhost tarn_pure user32 gdi32)
+
 # A sample installation through the DLL, run by scripts/demo.sh.
 add_executable(sample_install ${PROJECT_SOURCE_DIR}/tests/support/sample_install.cpp)
 target_link_libraries(sample_install tarn_test_host)
 add_dependencies(sample_install TARN0132)
+
+# Binaries the tests use as data.
+add_subdirectory(tests/fixtures)
+add_dependencies(engine_tests versioned_dll_v1 versioned_dll_v2 versioned_app_v9 transform_fixture
+                 registering_dll registering_app registration_program registering_tlb)
