@@ -96,7 +96,12 @@ void __stdcall HostDecompress(HostHandle input, HostHandle output, uint32_t pack
     host->errorState = kErrorArchiveRead;
     return;
   }
-  if (checksum != nullptr) *checksum = crc;
+  if (checksum != nullptr) {
+    // Data that does not match the checksum the script expects is damaged: it is reported
+    // like a read error, so that the engine never puts it in place.
+    if (*checksum != 0 && *checksum != crc) host->errorState = kErrorArchiveRead;
+    *checksum = crc;
+  }
 }
 
 uint32_t __stdcall HostChecksum(const void* data, uint32_t length) {
