@@ -73,24 +73,6 @@ class RecordBuilder {
 
  private:
   friend class ScriptWriter;
-
-// The fields of an install-file record (opcode 0, or 18 when it carries a source).
-struct InstallFileFields {
-  uint8_t flags = 0;
-  uint8_t flags2 = 0;
-  uint32_t dataStart = 0;
-  uint32_t dataEnd = 0;
-  uint16_t fileDate = 0;
-  uint16_t fileTime = 0;
-  uint32_t fileSize = 0;
-  uint32_t versionMS = 0, versionLS = 0, fileOS = 0, fileType = 0, fileSubtype = 0;
-  uint32_t dataChecksum = 0;
-  std::string destination;
-  std::vector<std::string> descriptions;  // one per language; empty = "" for each
-  std::string transformArg;
-  bool withSource = false;  // opcode 18
-  std::string source;
-};
   RecordBuilder(ScriptWriter& writer, uint8_t opcode);
   ScriptWriter& writer_;
   uint8_t opcode_;

@@ -9,6 +9,7 @@
 
 #include "builder/script_writer.h"
 #include "engine/entry/run_state.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/test_host.h"
 
 extern "C" int __stdcall TarnMain(tarn::HostRecord*, const char*, int32_t*, char*, char*);
@@ -42,21 +43,11 @@ struct Observed {
 };
 Observed g_seen;
 
-std::string ReadWhole(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string content(GetFileSize(file, nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &got, nullptr);
-  CloseHandle(file);
-  return content;
-}
-
 void Observe() {
   for (int i = 0; i < 4; ++i) {
     g_seen.auxPath[i] = g_run.auxPath[i];
     g_seen.auxExisted[i] = !g_seen.auxPath[i].empty() && GetFileAttributesA(g_run.auxPath[i]) != INVALID_FILE_ATTRIBUTES;
-    if (g_seen.auxExisted[i]) g_seen.auxContent[i] = ReadWhole(g_run.auxPath[i]);
+    if (g_seen.auxExisted[i]) g_seen.auxContent[i] = test::ReadWholeFile(g_run.auxPath[i]);
   }
   const char* block = static_cast<const char*>(g_run.dialogBlockData);
   g_seen.dialogBlock = block ? std::string(block, g_run.host->dialogBlockSize) : "";
