@@ -1,5 +1,8 @@
 # Native (Linux) tree: the pure logic with AddressSanitizer and UBSan, and the fuzzers.
-set(TARN_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+# Benchmark trees measure the code as shipped: no sanitizers there.
+if(NOT TARN_BENCH)
+  set(TARN_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+endif()
 add_compile_options(-Wall -Wextra ${TARN_SANITIZE})
 add_link_options(${TARN_SANITIZE})
 
