@@ -66,7 +66,7 @@ class BoxWatcher {
     auto* self = static_cast<BoxWatcher*>(p);
     HWND last = nullptr;
     while (!self->stop_) {
-      HWND box = FindWindowA("#32770", self->caption_.c_str());
+      HWND box = self->FindOwnBox();
       if (box != nullptr && box != last && IsWindowVisible(box)) {
         last = box;
         ++self->answered_;
@@ -75,6 +75,16 @@ class BoxWatcher {
       Sleep(50);
     }
     return 0;
+  }
+  // Tests run side by side on one display: only this process's boxes count.
+  HWND FindOwnBox() {
+    HWND box = nullptr;
+    while ((box = FindWindowExA(nullptr, box, "#32770", caption_.c_str())) != nullptr) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(box, &process);
+      if (process == GetCurrentProcessId()) return box;
+    }
+    return nullptr;
   }
   std::string caption_;
   HANDLE thread_;
