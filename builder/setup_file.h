@@ -1,4 +1,4 @@
-// Writing and reading self-contained setup programs: stub + archive + trailer.
+// Writing and reading self-contained setup programs: stub, setup record, archive.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,6 +13,10 @@ namespace tarn {
 // entries, dialog block, file data) and the trailer.
 std::vector<uint8_t> AssembleSetup(const std::vector<uint8_t>& stub, const std::vector<uint8_t>& engine,
                                    const CompiledSetup& setup);
+
+// Splits a setup file into the setup program holding the first `diskSize` bytes of the
+// archive and further parts (SETUP.W02, ...) of `diskSize` bytes each. 0 = one file.
+std::vector<std::vector<uint8_t>> SplitSetup(const std::vector<uint8_t>& setupFile, uint32_t diskSize);
 
 // The compiled script inside a setup file; false when the file is not one.
 bool ExtractScript(const std::vector<uint8_t>& setupFile, std::vector<uint8_t>* script);

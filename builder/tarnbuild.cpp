@@ -120,9 +120,17 @@ int main(int argc, char** argv) {
       std::cerr << engine << ": cannot be read\n";
       return 1;
     }
-    if (!WriteFileBytes(output, tarn::AssembleSetup(stubBytes, engineBytes, setup))) {
-      std::cerr << output << ": cannot be written\n";
-      return 1;
+    std::vector<std::vector<uint8_t>> files =
+        tarn::SplitSetup(tarn::AssembleSetup(stubBytes, engineBytes, setup), setup.diskSize);
+    for (size_t i = 0; i < files.size(); ++i) {
+      char part[16];
+      std::snprintf(part, sizeof part, "SETUP.W%02zu", i + 1);
+      std::string path = i == 0 ? output : DirectoryOf(output) + part;
+      if (!WriteFileBytes(path, files[i])) {
+        std::cerr << path << ": cannot be written\n";
+        return 1;
+      }
+      if (i > 0) std::cout << path << "\n";
     }
     std::cout << output << ": " << setup.script.size() << " bytes of script, " << setup.fileData.size()
               << " bytes of packed files\n";

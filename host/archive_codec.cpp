@@ -4,7 +4,9 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "host/crc32.h"
 #include "host/setup_format.h"
@@ -16,6 +18,68 @@ uint32_t g_runningChecksum = 0;
 void (*g_chunkHook)(uint32_t) = nullptr;
 constexpr DWORD kChunk = 64 * 1024;
 
+// A split archive: where its parts are and which is open.
+struct ArchiveParts {
+  bool split = false;
+  uint32_t firstEnd = 0;
+  uint32_t diskSize = 0;
+  std::string setupPath;
+  std::string directory;
+  uint32_t lastArchivePosition = 0;  // archivePosition when the engine last read
+};
+ArchiveParts g_parts;
+
+// Opens the part that holds logical position `logical` as the archive and seeks there.
+bool OpenPartFor(HostRecord* host, uint32_t logical) {
+  if (!g_parts.split) return false;
+  std::string path = g_parts.setupPath;
+  uint32_t base = 0;
+  if (logical >= g_parts.firstEnd) {
+    uint32_t index = (logical - g_parts.firstEnd) / g_parts.diskSize;  // 0 = SETUP.W02
+    char name[32];
+    std::snprintf(name, sizeof name, "SETUP.W%02u", index + 2);
+    path = g_parts.directory + name;
+    base = g_parts.firstEnd + index * g_parts.diskSize;
+  }
+  HANDLE part = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (part == INVALID_HANDLE_VALUE) return false;
+  if (host->archiveHandle != nullptr && host->archiveHandle != INVALID_HANDLE_VALUE) {
+    CloseHandle(static_cast<HANDLE>(host->archiveHandle));
+  }
+  host->archiveHandle = part;
+  host->diskBase = base;
+  LARGE_INTEGER to;
+  to.QuadPart = logical - host->diskBase;
+  SetFilePointerEx(part, to, nullptr, FILE_BEGIN);
+  return true;
+}
+
+uint32_t LogicalPosition(HostRecord* host) {
+  LARGE_INTEGER zero{}, at{};
+  SetFilePointerEx(static_cast<HANDLE>(host->archiveHandle), zero, &at, FILE_CURRENT);
+  return host->diskBase + static_cast<uint32_t>(at.QuadPart);
+}
+
+bool AtEndOfPart(HANDLE file) {
+  LARGE_INTEGER zero{}, at{}, size{};
+  return SetFilePointerEx(file, zero, &at, FILE_CURRENT) && GetFileSizeEx(file, &size) && at.QuadPart >= size.QuadPart;
+}
+
+// Reads from the archive across the ends of its parts.
+bool ReadArchive(HostRecord* host, HANDLE& in, void* buffer, DWORD size) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  while (size > 0) {
+    DWORD got = 0;
+    if (!ReadFile(in, out, size, &got, nullptr)) return false;
+    out += got;
+    size -= got;
+    if (size == 0) break;
+    if (got == 0 && !OpenPartFor(host, LogicalPosition(host))) return false;
+    in = static_cast<HANDLE>(host->archiveHandle);
+  }
+  return true;
+}
+
 bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
   DWORD got = 0;
   return ReadFile(file, buffer, size, &got, nullptr) && got == size;
@@ -23,6 +87,14 @@ bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
 }  // namespace
 
 void SetCodecHostRecord(HostRecord* host) { g_codecHost = host; }
+
+void SetCodecArchiveParts(const char* setupPath, uint32_t firstEnd, uint32_t diskSize, const char* directory) {
+  g_parts.split = diskSize != 0;
+  g_parts.setupPath = setupPath;
+  g_parts.firstEnd = firstEnd;
+  g_parts.diskSize = diskSize;
+  g_parts.directory = directory;
+}
 void SetCodecChunkHook(void (*hook)(uint32_t written)) { g_chunkHook = hook; }
 
 // Hands one expanded chunk on: to the output file, or to readTarget when there is none.
@@ -48,8 +120,19 @@ void __stdcall HostDecompress(HostHandle input, HostHandle output, uint32_t pack
   HANDLE in = static_cast<HANDLE>(input);
   HANDLE out = static_cast<HANDLE>(output);
   if (packedSize == 0) return;
+  bool fromArchive = in == static_cast<HANDLE>(host->archiveHandle);
+  if (fromArchive && g_parts.split && AtEndOfPart(in)) {
+    // The engine sought outside the open part (it then leaves the handle at the end), or
+    // the last entry ended exactly at the end of a part: open the part that holds the data.
+    uint32_t wanted = host->archivePosition != g_parts.lastArchivePosition ? host->archivePosition : LogicalPosition(host);
+    if (OpenPartFor(host, wanted)) in = static_cast<HANDLE>(host->archiveHandle);
+  }
+  g_parts.lastArchivePosition = host->archivePosition;
+  auto read = [&](void* buffer, DWORD size) {
+    return fromArchive ? ReadArchive(host, in, buffer, size) : ReadExactly(in, buffer, size);
+  };
   uint8_t method = 0;
-  if (!ReadExactly(in, &method, 1) || (method != kPackStored && method != kPackDeflate)) {
+  if (!read(&method, 1) || (method != kPackStored && method != kPackDeflate)) {
     host->errorState = kErrorArchiveRead;
     return;
   }
@@ -66,7 +149,7 @@ void __stdcall HostDecompress(HostHandle input, HostHandle output, uint32_t pack
   bool ok = true, ended = method == kPackStored;
   while (ok && remaining > 0 && host->cancelState == kCancelNone) {
     DWORD n = remaining < kChunk ? remaining : kChunk;
-    if (!ReadExactly(in, buffer.data(), n)) {
+    if (!read(buffer.data(), n)) {
       ok = false;
       break;
     }

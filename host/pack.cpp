@@ -58,6 +58,24 @@ bool Unpack(const std::vector<uint8_t>& packed, std::vector<uint8_t>* out) {
   return result == Z_STREAM_END;
 }
 
+uint32_t PeImageEnd(const uint8_t* h, size_t size) {
+  auto u16 = [&](size_t at) -> uint32_t { return at + 2 <= size ? static_cast<uint32_t>(h[at] | (h[at + 1] << 8)) : 0; };
+  auto u32 = [&](size_t at) -> uint32_t { return at + 4 <= size ? u16(at) | (u16(at + 2) << 16) : 0; };
+  if (size < 64 || h[0] != 'M' || h[1] != 'Z') return 0;
+  size_t pe = u32(60);
+  if (pe + 24 > size || h[pe] != 'P' || h[pe + 1] != 'E') return 0;
+  uint32_t sections = u16(pe + 6);
+  size_t table = pe + 24 + u16(pe + 20);
+  uint32_t end = 0;
+  for (uint32_t i = 0; i < sections; ++i) {
+    size_t section = table + i * 40;
+    if (section + 40 > size) return 0;
+    uint32_t raw = u32(section + 20) + u32(section + 16);
+    if (raw > end) end = raw;
+  }
+  return end;
+}
+
 uint32_t Checksum(const std::vector<uint8_t>& data) { return Crc32Update(0, data.data(), data.size()); }
 
 }  // namespace tarn

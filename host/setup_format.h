@@ -1,13 +1,19 @@
-// The layout of a self-contained setup program: the setup stub, then the archive, then a
-// fixed trailer at the very end of the file that tells the stub where everything is.
+// The layout of a self-contained setup program: the setup stub (a PE image), right after
+// its last section a fixed record that tells the stub where everything is, then the
+// archive up to the end of the file.
 //
 // Archive, in order: the packed engine library, the packed compiled script, then what
 // the engine itself reads in order (auxiliary entries 4 to 7 when present, the built-in
 // dialog block) and the packed file data. A packed entry is one method byte followed by
 // the data: 0 stored, 1 raw deflate.
+//
+// With a disk size the archive is split: the setup program holds its first part, and the
+// files SETUP.W02, SETUP.W03, ... beside it hold `diskSize` bytes each. Positions in the
+// archive count as if the parts followed the setup program's first part directly.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace tarn {
 
@@ -17,7 +23,7 @@ constexpr uint8_t kPackDeflate = 1;
 constexpr char kSetupMagic[8] = {'T', 'A', 'R', 'N', 'S', 'E', 'T', '1'};
 
 #pragma pack(push, 1)
-struct SetupTrailer {
+struct SetupRecord {
   uint32_t archiveOffset;         // 0: where the archive starts in the setup file
   uint32_t enginePackedSize;      // 4
   uint32_t engineSize;            // 8
@@ -30,14 +36,19 @@ struct SetupTrailer {
   uint32_t exitSectionOffset;     // 48
   uint32_t abortSectionOffset;    // 52
   int16_t gradientColours[6];     // 56
-  uint32_t diskSize;              // 68: bytes per archive file; 0 = one file
-  uint32_t reserved[4];           // 72
+  uint32_t diskSize;              // 68: bytes of archive in each further file; 0 = one file
+  uint32_t firstPartSize;         // 72: bytes of archive in the setup program itself
+  uint32_t reserved[3];           // 76
   char magic[8];                  // 88
 };
 #pragma pack(pop)
-static_assert(sizeof(SetupTrailer) == 96);
-static_assert(offsetof(SetupTrailer, packedSize) == 20);
-static_assert(offsetof(SetupTrailer, gradientColours) == 56);
-static_assert(offsetof(SetupTrailer, magic) == 88);
+static_assert(sizeof(SetupRecord) == 96);
+static_assert(offsetof(SetupRecord, packedSize) == 20);
+static_assert(offsetof(SetupRecord, gradientColours) == 56);
+static_assert(offsetof(SetupRecord, magic) == 88);
+
+// The end of the PE image in `headers` (the first bytes of the file, at least up to the
+// section table): the end of its last section's raw data. 0 when it is no PE image.
+uint32_t PeImageEnd(const uint8_t* headers, size_t size);
 
 }  // namespace tarn

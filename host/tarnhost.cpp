@@ -20,18 +20,18 @@ namespace {
 
 using tarn::HostRecord;
 using TarnMainFunction = int(__stdcall*)(HostRecord*, const char*, int32_t*, char*, char*);
-using PaintFunction = void(__stdcall*)(HDC);
+using PaintFunction = void(__stdcall*)(uint32_t, HDC);
 
 constexpr UINT kHostTimer = 8297;
 
 HostRecord g_record{};
-tarn::SetupTrailer g_trailer{};
+tarn::SetupRecord g_setup{};
 FARPROC g_displayGraphics = nullptr;
 
 void PaintGradient(HWND window, HDC dc) {
   RECT client;
   GetClientRect(window, &client);
-  const int16_t* c = g_trailer.gradientColours;
+  const int16_t* c = g_setup.gradientColours;
   int height = client.bottom > 0 ? client.bottom : 1;
   for (int y = 0; y < height; y += 4) {
     int r = c[0] + c[3] * y / height, g = c[1] + c[4] * y / height, b = c[2] + c[5] * y / height;
@@ -50,7 +50,7 @@ LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
       HDC dc = BeginPaint(window, &paint);
       PaintGradient(window, dc);
       // The engine paints its pictures and billboards over the background.
-      if (g_displayGraphics != nullptr) reinterpret_cast<PaintFunction>(g_displayGraphics)(dc);
+      if (g_displayGraphics != nullptr) reinterpret_cast<PaintFunction>(g_displayGraphics)(0, dc);
       EndPaint(window, &paint);
       return 0;
     }
@@ -68,8 +68,11 @@ LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+bool g_silent = false;
+
+// A silent run shows nothing: its failure is only the exit code.
 void Fail(const char* text) {
-  MessageBoxA(nullptr, text, "Setup", MB_OK | MB_ICONSTOP);
+  if (!g_silent) MessageBoxA(nullptr, text, "Setup", MB_OK | MB_ICONSTOP);
 }
 
 bool ReadAt(HANDLE file, uint64_t offset, void* buffer, DWORD size) {
@@ -81,7 +84,7 @@ bool ReadAt(HANDLE file, uint64_t offset, void* buffer, DWORD size) {
 
 // Expands the packed entry at the file's current position into memory or a file through
 // the same function the engine uses, so the stub and the engine read alike.
-bool Expand(HANDLE archive, uint32_t packedSize, void* target, HANDLE output) {
+bool Expand(void* archive, uint32_t packedSize, void* target, HANDLE output) {
   g_record.readTarget = target;
   g_record.errorState = 0;
   tarn::HostDecompress(archive, output, packedSize, nullptr);
@@ -115,16 +118,26 @@ bool HasSilentSwitch(const std::string& tail) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   char selfPath[MAX_PATH];
   GetModuleFileNameA(nullptr, selfPath, sizeof selfPath);
+  std::string tail = CommandTail();
+  g_silent = HasSilentSwitch(tail);
   HANDLE archive = CreateFileA(selfPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  LARGE_INTEGER size{};
-  if (archive == INVALID_HANDLE_VALUE || !GetFileSizeEx(archive, &size) ||
-      size.QuadPart < static_cast<LONGLONG>(sizeof g_trailer) ||
-      !ReadAt(archive, static_cast<uint64_t>(size.QuadPart) - sizeof g_trailer, &g_trailer, sizeof g_trailer) ||
-      std::memcmp(g_trailer.magic, tarn::kSetupMagic, sizeof g_trailer.magic) != 0) {
+  uint8_t headers[4096] = {};
+  DWORD got = 0;
+  bool found = archive != INVALID_HANDLE_VALUE && ReadFile(archive, headers, sizeof headers, &got, nullptr);
+  uint32_t recordAt = found ? tarn::PeImageEnd(headers, got) : 0;
+  if (recordAt == 0 || !ReadAt(archive, recordAt, &g_setup, sizeof g_setup) ||
+      std::memcmp(g_setup.magic, tarn::kSetupMagic, sizeof g_setup.magic) != 0) {
     Fail("This setup program carries no installation.");
     return 1;
   }
   tarn::SetCodecHostRecord(&g_record);
+  g_record.archiveHandle = archive;  // reads may move on to the next part of the archive
+  if (g_setup.diskSize != 0) {
+    // The further parts of a split archive lie beside the setup program.
+    std::string directory(selfPath, static_cast<size_t>(std::strrchr(selfPath, '\\') + 1 - selfPath));
+    tarn::SetCodecArchiveParts(selfPath, g_setup.archiveOffset + g_setup.firstPartSize, g_setup.diskSize,
+                               directory.c_str());
+  }
 
   // The engine, unpacked into a private temporary folder.
   char tempDir[MAX_PATH], engineDir[MAX_PATH], enginePath[MAX_PATH];
@@ -134,9 +147,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::snprintf(enginePath, sizeof enginePath, "%s\\TARN0132.DLL", engineDir);
   HANDLE engineFile = CreateFileA(enginePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   LARGE_INTEGER start;
-  start.QuadPart = g_trailer.archiveOffset;
+  start.QuadPart = g_setup.archiveOffset;
   bool unpacked = engineFile != INVALID_HANDLE_VALUE && SetFilePointerEx(archive, start, nullptr, FILE_BEGIN) &&
-                  Expand(archive, g_trailer.enginePackedSize, nullptr, engineFile);
+                  Expand(g_record.archiveHandle, g_setup.enginePackedSize, nullptr, engineFile);
   if (engineFile != INVALID_HANDLE_VALUE) CloseHandle(engineFile);
   HMODULE engine = unpacked ? LoadLibraryA(enginePath) : nullptr;
   auto tarnMain = engine ? reinterpret_cast<TarnMainFunction>(GetProcAddress(engine, "TarnMain")) : nullptr;
@@ -149,15 +162,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   g_displayGraphics = GetProcAddress(engine, "DisplayGraphics");
 
   // The script, in movable memory with room for the end marker the engine writes.
-  HGLOBAL scriptMemory = GlobalAlloc(GMEM_MOVEABLE, g_trailer.scriptSize + 1);
+  HGLOBAL scriptMemory = GlobalAlloc(GMEM_MOVEABLE, g_setup.scriptSize + 1);
   auto* script = static_cast<uint8_t*>(scriptMemory ? GlobalLock(scriptMemory) : nullptr);
-  if (script == nullptr || !Expand(archive, g_trailer.scriptPackedSize, script, nullptr)) {
+  if (script == nullptr || !Expand(g_record.archiveHandle, g_setup.scriptPackedSize, script, nullptr)) {
     Fail("The installation data is damaged.");
     return 1;
   }
 
-  std::string tail = CommandTail();
-  bool silent = HasSilentSwitch(tail);
+  bool silent = g_silent;
   WNDCLASSA wc{};
   wc.lpfnWndProc = &BackgroundProc;
   wc.hInstance = instance;
@@ -172,18 +184,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   g_record.hostWindow = window;
   g_record.hostInstance = instance;
-  g_record.archiveHandle = archive;
   g_record.backgroundWidth = width;
   g_record.backgroundHeight = height;
   g_record.silent = silent ? 1 : 0;
-  g_record.hostFlags = g_trailer.hostFlags | (silent ? 2u : 0u);
-  g_record.scriptLength = g_trailer.scriptSize;
-  for (int i = 0; i < 4; ++i) g_record.packedSize[i] = g_trailer.packedSize[i];
-  g_record.dialogBlockPackedSize = g_trailer.dialogBlockPackedSize;
-  g_record.dialogBlockSize = g_trailer.dialogBlockSize;
-  g_record.exitSectionOffset = g_trailer.exitSectionOffset;
-  g_record.abortSectionOffset = g_trailer.abortSectionOffset;
-  g_record.gradientColours = g_trailer.gradientColours;
+  g_record.hostFlags = g_setup.hostFlags | (silent ? 2u : 0u);
+  g_record.scriptLength = g_setup.scriptSize;
+  for (int i = 0; i < 4; ++i) g_record.packedSize[i] = g_setup.packedSize[i];
+  g_record.dialogBlockPackedSize = g_setup.dialogBlockPackedSize;
+  g_record.dialogBlockSize = g_setup.dialogBlockSize;
+  g_record.exitSectionOffset = g_setup.exitSectionOffset;
+  g_record.abortSectionOffset = g_setup.abortSectionOffset;
+  g_record.gradientColours = g_setup.gradientColours;
   g_record.scriptMemory = scriptMemory;
   g_record.script = script;
   g_record.installerPath = selfPath;

@@ -13,6 +13,7 @@
 #include "engine/script/script_reader.h"
 #include "engine/script/text.h"
 #include "engine/script/run_loop.h"
+#include "engine/ui/progress.h"
 #include "engine/ui/reports.h"
 #include "engine/ui/wizard.h"
 
@@ -160,7 +161,7 @@ bool ExtractAuxiliaryEntries() {
     params.hostInstance = g_run.hostInstance;
     bool hidden = host->silent != 0 || (g_run.hostFlags & kHostBackgroundMask) == 2;
     params.editedFiles = hidden ? 0 : 1;
-    // The plug-in's start call belongs to the progress display, which is not built yet.
+    StartProgressPlugin();
   }
   if (host->packedSize[3] != 0 && !ExtractAuxEntry(7, "ZEM")) return false;
   return true;
@@ -198,7 +199,8 @@ void MarkScriptEndAndDataBase() {
   g_run.script[g_run.scriptLength] = OP_END_OF_SCRIPT;
   LARGE_INTEGER zero{}, position{};
   SetFilePointerEx(static_cast<HANDLE>(g_run.host->archiveHandle), zero, &position, FILE_CURRENT);
-  g_run.archiveDataBase = static_cast<uint32_t>(position.QuadPart);
+  // A position in the open part of a split archive; diskBase makes it a logical one.
+  g_run.archiveDataBase = static_cast<uint32_t>(position.QuadPart) + g_run.host->diskBase;
 }
 
 void BuildGradientPalette() {
@@ -330,7 +332,8 @@ int Run(HostRecord* host, const char* commandLine, int32_t* exitCode, char* runP
   }
   if (ReadScriptHeader() != 0) return EndRun(-2);                         // 17
   if (g_run.hooks.afterStartUp != nullptr) g_run.hooks.afterStartUp();
-  // 18: the progress plug-in's cancel control is handled with the progress display.
+  DisablePluginCancel();                                                  // 18
+  UpdateTrayTip(NIM_ADD);  // the title is known now
   BeginRestorePoint();                                                    // 19
   StartLog();                                                             // 20
   WriteStatusFile(true, -1);                                              // 21

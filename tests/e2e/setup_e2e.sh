@@ -52,10 +52,9 @@ python3 - "$work/damaged.exe" <<'PY'
 import sys
 path = sys.argv[1]
 data = bytearray(open(path, 'rb').read())
-trailer = data[-96:]
 # random.bin is stored (it does not compress) and comes first in the file data, which
-# ends with numbers.txt and empty.dat (about 10 bytes) just before the trailer.
-middle = len(data) - 96 - 10 - 150000
+# ends with numbers.txt and empty.dat (about 10 bytes) at the end of the file.
+middle = len(data) - 10 - 150000
 for i in range(middle, middle + 40):
     data[i] ^= 0x5A
 open(path, 'wb').write(bytes(data))
@@ -66,5 +65,25 @@ if ! seq 1 40000 | cmp -s - "$target/sub/numbers.txt" || ! cmp -s "$work/payload
   status=1
 fi
 ls "$target"/~ZEH* "$target"/sub/~ZEH* >/dev/null 2>&1 && { echo "temporary files left behind"; status=1; }
+# A split build: the setup program and SETUP.W02, SETUP.W03, ... of 100000 bytes each;
+# files whose data crosses from one part into the next install all the same.
+seq 1 40000 > "$work/payload/sub/numbers.txt"
+rm -rf "$target"
+split="$work/split"
+mkdir -p "$split"
+sed 's/^title .*/title "Split"\ndisk-size 100000/' "$work/e2e.tsc" > "$work/split.tsc"
+run tarnbuild.exe "$work/split.tsc" -o "$split/setup.exe" --stub tarnhost.exe --engine TARN0132.dll
+parts=$(ls "$split" | grep -c '^SETUP.W0')
+[ "$parts" -ge 2 ] || { echo "the split build made $parts further parts"; status=1; }
+run "$split/setup.exe" /S || true
+for f in random.bin sub/numbers.txt empty.dat; do
+  if cmp -s "$work/payload/$f" "$target/$f"; then
+    echo "identical across parts: $f"
+  else
+    echo "NOT INSTALLED OR DIFFERENT from the split build: $f"
+    status=1
+  fi
+done
+
 [ $status = 0 ] && echo "setup end to end: all files identical"
 exit $status

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -191,12 +193,42 @@ TEST(Builder, PackingAndTheSetupFile) {
   packedText.resize(packedText.size() / 2);
   EXPECT_FALSE(Unpack(packedText, &back));  // a cut deflate stream is an error
 
-  CompiledSetup s = Compile("install \"a.txt\" to \"C:\\a.txt\"\n");
-  std::vector<uint8_t> file = AssembleSetup({'M', 'Z', 0, 0}, std::vector<uint8_t>(1000, 7), s);
+  // A stand-in for the stub: a PE image of one section ending at byte 1000.
+  std::vector<uint8_t> stub(1000, 0);
+  stub[0] = 'M';
+  stub[1] = 'Z';
+  stub[60] = 64;
+  stub[64] = 'P';
+  stub[65] = 'E';
+  stub[64 + 6] = 1;              // one section
+  stub[64 + 24 + 16] = 0x84;     // raw size 900 (0x384)
+  stub[64 + 24 + 17] = 0x03;
+  stub[64 + 24 + 20] = 100;      // raw data at 100
+  EXPECT_EQ(PeImageEnd(stub.data(), stub.size()), 1000u);
+  stub.resize(1200, 0xEE);       // anything after the image is not part of the setup
+
+  CompiledSetup s = Compile("install \"big.txt\" to \"C:\\a.txt\"\n");
+  std::vector<uint8_t> file = AssembleSetup(stub, std::vector<uint8_t>(1000, 7), s);
   std::vector<uint8_t> script;
   ASSERT_TRUE(ExtractScript(file, &script));
   EXPECT_EQ(script, s.script);
-  file[file.size() - 2] ^= 1;  // a damaged trailer
+
+  // Split into parts of 50 bytes: the parts hold the archive in order.
+  std::vector<std::vector<uint8_t>> parts = SplitSetup(file, 50);
+  ASSERT_GT(parts.size(), 2u);
+  std::vector<uint8_t> joined = parts[0];
+  for (size_t i = 1; i < parts.size(); ++i) {
+    EXPECT_LE(parts[i].size(), 50u);
+    joined.insert(joined.end(), parts[i].begin(), parts[i].end());
+  }
+  SetupRecord record;
+  std::memcpy(&record, parts[0].data() + 1000, sizeof record);
+  EXPECT_EQ(record.diskSize, 50u);
+  EXPECT_EQ(record.firstPartSize, 50u);
+  EXPECT_EQ(parts[0].size(), record.archiveOffset + 50u);
+  EXPECT_TRUE(std::equal(joined.begin() + record.archiveOffset, joined.end(), file.begin() + record.archiveOffset));
+
+  file[1000 + 88] ^= 1;  // a damaged record
   EXPECT_FALSE(ExtractScript(file, &script));
 }
 
