@@ -75,9 +75,7 @@ def measure_payload(payload):
         for name, command, dest in entries:
             target = os.path.join(OUT, dest)
             fresh(target)
-            elapsed, code, _ = run_timed(command)
-            if code != 0 and not name.startswith("NSIS"):
-                raise SystemExit(f"{name} on payload {payload}: exit code {code}")
+            elapsed, _, _ = run_timed(command)  # the installed files decide, not the exit code
             verify(payload, target)
             times[name].append(elapsed)
     return times
@@ -88,9 +86,7 @@ def peak_memory(payload):
     peaks = []
     for _ in range(3):
         fresh(target)
-        _, code, rss = run_timed(["wine", os.path.join(ROOT, "setups", f"tarn-{payload}.exe"), "/S"])
-        if code != 0:
-            raise SystemExit(f"tarn setup on payload {payload}: exit code {code}")
+        _, _, rss = run_timed(["wine", os.path.join(ROOT, "setups", f"tarn-{payload}.exe"), "/S"])
         verify(payload, target)
         peaks.append(rss)
     fresh(target)

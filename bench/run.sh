@@ -23,17 +23,25 @@ if [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# The committed sources, so that what is measured is a commit.
+# The committed sources, so that what is measured is a commit (BENCH_KEEP_SOURCE=1 builds
+# build-bench/src as it stands).
 commit=$(git rev-parse --short HEAD)
-rm -rf "$out/src" && mkdir -p "$out/src"
-git archive HEAD | tar -x -C "$out/src"
-echo "== building $commit (release) =="
-cmake -S "$out/src" -B "$out/native" -DCMAKE_BUILD_TYPE=Release -DTARN_BENCH=ON \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build "$out/native" -j"$(nproc)" --target tarnbuild $(dpkg -s libbenchmark-dev >/dev/null 2>&1 && echo micro_bench) >/dev/null
-cmake -S "$out/src" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release -DTARN_BENCH=ON \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build "$out/win32" -j"$(nproc)" --target TARN0132 tarnhost copy_payload engine_probe >/dev/null
+if [ "${BENCH_KEEP_SOURCE:-0}" != 1 ]; then
+  rm -rf "$out/src" && mkdir -p "$out/src"
+  git archive HEAD | tar -x -C "$out/src"
+else
+  commit="$commit+local"
+fi
+echo "== building $commit (release; log in build-bench/build.log) =="
+{
+  cmake -S "$out/src" -B "$out/native" -DCMAKE_BUILD_TYPE=Release -DTARN_BENCH=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  cmake --build "$out/native" -j"$(nproc)" --target tarnbuild \
+    $(dpkg -s libbenchmark-dev >/dev/null 2>&1 && echo micro_bench)
+  cmake -S "$out/src" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release -DTARN_BENCH=ON \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+  cmake --build "$out/win32" -j"$(nproc)" --target TARN0132 tarnhost copy_payload engine_probe
+} >"$out/build.log" 2>&1 || { tail -20 "$out/build.log"; echo "build failed"; exit 1; }
 
 echo "== payloads =="
 python3 bench/make_payloads.py "$out/payloads" --huge
