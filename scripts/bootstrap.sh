@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make ninja-build g++ clang libclang-rt-14-dev
   googletest
-  g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
+  g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32 xvfb x11-utils xdotool imagemagick
   zlib1g-dev libz-mingw-w64-dev
   fonts-wqy-zenhei fonts-wqy-microhei

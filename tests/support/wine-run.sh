@@ -16,4 +16,10 @@ if [ ! -f "$prefix/system.reg" ]; then
   # Several tests may start at once: one of them creates the prefix.
   flock "$prefix/.create.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1; wineserver -w'
 fi
+# Drive L: of the prefix is a folder whose volume label is INSTALLDISK1 (tests read it).
+if [ ! -e "$prefix/dosdevices/l:" ] && [ -d "$prefix/dosdevices" ]; then
+  mkdir -p "$prefix/label-drive"
+  printf 'INSTALLDISK1\n' > "$prefix/label-drive/.windows-label"
+  ln -sfn ../label-drive "$prefix/dosdevices/l:" 2>/dev/null || true
+fi
 exec wine "$@"

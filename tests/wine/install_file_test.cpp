@@ -435,7 +435,7 @@ TEST_F(InstallFile, FileInUseIsScheduledForTheNextStart) {
   ASSERT_TRUE(hold->held());
   Package s(log_);
   s.Install(s.File(target, "replacement"));
-  test::RunResult r = s.Run("", 2 | kHostRestartReplaceAllowed);
+  test::RunResult r = s.Run("", 2 | kHostRestartReplaceAllowed | kHostKeepSilentForRestart);
   hold.reset();
   EXPECT_EQ(g_vars["%INSTALL_RESULT%"], "I");
   EXPECT_EQ(g_vars["%RESTART%"], "S");
@@ -479,7 +479,7 @@ TEST_F(InstallFile, RestartReplacementOnOlderPlatforms) {
     Package s(log_);
     s.Install(s.File(target, "replacement"));
     g_run.hooks.forcedPlatform = &c.platform;
-    test::RunResult r = s.Run("", 2 | kHostRestartReplaceAllowed);
+    test::RunResult r = s.Run("", 2 | kHostRestartReplaceAllowed | kHostKeepSilentForRestart);
     g_run.hooks.forcedPlatform = nullptr;
     EXPECT_EQ(g_vars["%RESTART%"], "W") << c.what;
     EXPECT_EQ(g_vars["%INSTALL_RESULT%"], "I") << c.what;
