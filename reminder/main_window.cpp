@@ -79,7 +79,7 @@ void MainWindow::CreateControls() {
   lstrcpyW(lf.lfFaceName, L"宋体");
   songFont_ = CreateFontIndirectW(&lf);
 
-  struct Spec {
+  struct ControlLayout {
     int id;
     const wchar_t* kind;
     const wchar_t* text;
@@ -90,7 +90,7 @@ void MainWindow::CreateControls() {
   };
   const DWORD child = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
   const DWORD edit = child | WS_TABSTOP | ES_AUTOHSCROLL;
-  const Spec specs[] = {
+  const ControlLayout layouts[] = {
       {kGroupBox1, L"BUTTON", L"", BS_GROUPBOX, 0, 0, 0, kClientWidth, 89, false},
       {kLabel1, L"STATIC", L"时间间隔:", SS_LEFT | SS_NOPREFIX, 0, 20, 27, 0, 13, true},
       {kEdit1, L"EDIT", L"1200", edit, WS_EX_CLIENTEDGE, 78, 23, 41, 21, false},
@@ -104,7 +104,7 @@ void MainWindow::CreateControls() {
       {kOkButton, L"BUTTON", L"确定", BS_OWNERDRAW | WS_TABSTOP, 0, 176, 92, 75, 21, false},
   };
   HDC dc = GetDC(window_);
-  for (const Spec& s : specs) {
+  for (const ControlLayout& s : layouts) {
     HFONT font = s.song ? songFont_ : windowFont_;
     int width = s.width;
     if (width == 0) {  // labels and the check box take the width of their text
