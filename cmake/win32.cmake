@@ -79,7 +79,7 @@ add_dependencies(sample_install TARN0132)
 # Binaries the tests use as data.
 add_subdirectory(tests/fixtures)
 add_dependencies(engine_tests versioned_dll_v1 versioned_dll_v2 versioned_app_v9 transform_fixture
-                 registering_dll registering_app registration_program registering_tlb)
+                 registering_dll registering_app registration_program registering_tlb progress_plugin)
 
 # End to end: tarnbuild.exe builds a setup program that installs under Wine.
 add_test(NAME Setup.EndToEnd COMMAND sh ${PROJECT_SOURCE_DIR}/tests/e2e/setup_e2e.sh ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR})

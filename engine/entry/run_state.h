@@ -184,6 +184,21 @@ struct RunState {
   HMODULE downloadLibrary = nullptr;   // the download library (entry 7) once loaded
   FARPROC downloadTransfer = nullptr;  // its "t1"
 
+  // The screen during the run: progress display, graphic table, notification tip
+  uint8_t progressPercent = 0;                // last computed percentage
+  uint8_t billboardThreshold = 255;           // percentage of the next queued billboard; 255 = none
+  uint8_t trayPercent = 0;                    // percentage shown in the notification tip
+  bool statusShown = false;                   // a status text is on screen
+  RECT progressBar{};                         // the bar inside the progress window, client coordinates
+  HPALETTE blendPalette = nullptr;            // palettes of the painting contexts (the work
+  HPALETTE targetPalette = nullptr;           //   context uses the host record's hostPalette)
+  HPALETTE dialogPicturePalette = nullptr;    // of the picture of the current dialog page
+  HWND currentDialog = nullptr;               // the page shown in the wizard frame, if any
+  uint32_t copyRate = 0;                      // bytes per second of the file copier; 0 = unknown
+  uint32_t fileStartCounter = 0;              // the byte counter when the current file started
+  int transitionFrames = 0;                   // frames the last transition took
+  int trayTipCalls = 0;                       // notification-icon calls that set the tip
+
   RunHooks hooks;
 };
 

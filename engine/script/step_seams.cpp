@@ -5,7 +5,6 @@
 namespace tarn {
 
 int ProgmanCommandStep(const uint8_t*) { return 0; }
-int DisplayGraphicStep(const uint8_t*) { return 0; }
 int RunProgramStep(const uint8_t*) { return 0; }
 int CallFunctionStep(const uint8_t*) { return 0; }
 int BeginProgmanStep(const uint8_t*) { return 0; }

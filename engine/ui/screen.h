@@ -3,8 +3,12 @@
 #pragma once
 
 namespace tarn {
-// Lets the background and the progress display catch up between two records.
-void UpdateScreen(int mode);
+// Refreshes the bar or the plug-in and the notification tip, serves pending messages and,
+// when `allowPause` is non-zero and the script allows it, waits half a second.
+void UpdateScreen(int allowPause);
 // Closes the progress window when it is open (message boxes and dialogs need the screen).
 void CloseProgressWindow();
 }  // namespace tarn
+
+// The same, exported for the host and for called libraries.
+extern "C" void __stdcall UpdateScreen(int allowPause);

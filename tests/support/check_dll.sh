@@ -6,7 +6,7 @@ dll=$1
 dump=$(i686-w64-mingw32-objdump -p "$dll")
 echo "$dump" | grep -q 'file format pei-i386' || { echo "not a PE32 i386 file"; exit 1; }
 exports=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p')
-for name in TarnMain _BannerDlg@16; do
+for name in TarnMain _BannerDlg@16 CopyDlg DisplayGraphics UpdateScreen WizardDlg FileWrite MessageBoxDlg; do
   echo "$exports" | grep -qE "\] $name\$" || { echo "export $name missing"; echo "$exports"; exit 1; }
 done
 echo "$exports" | grep -qE '\] _?TarnMain@' && { echo "TarnMain is decorated"; exit 1; }

@@ -5,15 +5,20 @@
 
 #include "host/archive_codec.h"
 
+// The painter of an engine linked into the test program; null where none is.
+extern "C" void __stdcall DisplayGraphics(uint32_t, HDC) __attribute__((weak));
+
 namespace tarn::test {
 namespace {
 
 constexpr UINT kHostTimer = 8297;
+using PaintFunction = void(__stdcall*)(uint32_t, HDC);
 
 struct HostState {
   HostRecord* record = nullptr;
   RunResult* result = nullptr;
   const Installation* installation = nullptr;
+  PaintFunction displayGraphics = nullptr;
 };
 HostState g_host;
 
@@ -25,6 +30,23 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SETTEXT:
       if (g_host.result && lParam) g_host.result->titlesSet.emplace_back(reinterpret_cast<const char*>(lParam));
       break;
+    case WM_ERASEBKGND:
+      // A background covered by an opaque tiled picture needs no painting of its own.
+      if (g_host.record && (g_host.record->screenState & 0x01)) return 1;
+      break;
+    case WM_PAINT: {
+      // The engine paints its pictures and billboards over the background.
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(window, &paint);
+      // Covered by an opaque tile, or only new pictures to add over what is on screen:
+      // the background stays as it is.
+      if (!(g_host.record && (g_host.record->screenState & 0x03))) {
+        FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      }
+      if (g_host.displayGraphics) g_host.displayGraphics(0, dc);
+      EndPaint(window, &paint);
+      return 0;
+    }
     case WM_TIMER:
       if (wParam == kHostTimer) g_host.record->timerWaiting = 0;
       return 0;
@@ -58,6 +80,16 @@ HWND CreateHostWindow() {
                        GetModuleHandleA(nullptr), nullptr);
 }
 
+// The engine's painter: exported by the library that holds TarnMain, or linked in.
+PaintFunction FindDisplayGraphics(TarnMainFunction tarnMain) {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(tarnMain), &module);
+  FARPROC exported = module ? GetProcAddress(module, "DisplayGraphics") : nullptr;
+  if (exported != nullptr) return reinterpret_cast<PaintFunction>(reinterpret_cast<void*>(exported));
+  return &DisplayGraphics;
+}
+
 void Append(std::vector<uint8_t>& archive, const std::vector<uint8_t>& packed) {
   archive.insert(archive.end(), packed.begin(), packed.end());
 }
@@ -78,7 +110,7 @@ std::string MakeTempDirectory(const char* tag) {
 RunResult RunInstallation(const Installation& installation, TarnMainFunction tarnMain) {
   RunResult result;
   HostRecord record{};
-  g_host = HostState{&record, &result, &installation};
+  g_host = HostState{&record, &result, &installation, FindDisplayGraphics(tarnMain)};
   SetCodecHostRecord(&record);
 
   // The archive: auxiliary entries, the built-in dialog block, then the file data.
