@@ -28,7 +28,7 @@ fi
 commit=$(git rev-parse --short HEAD)
 if [ "${BENCH_KEEP_SOURCE:-0}" != 1 ]; then
   rm -rf "$out/src" && mkdir -p "$out/src"
-  git archive HEAD | tar -x -C "$out/src"
+  git archive HEAD | tar -x -m -C "$out/src"  # -m: new times, so make rebuilds
 else
   commit="$commit+local"
 fi
