@@ -48,7 +48,9 @@ LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(window, &paint);
-      PaintGradient(window, dc);
+      // Covered by an opaque tile, or only new pictures to add over what is on screen
+      // (screen state bits 0 and 1): the background stays as it is.
+      if (!(g_record.screenState & 0x03)) PaintGradient(window, dc);
       // The engine paints its pictures and billboards over the background.
       if (g_displayGraphics != nullptr) reinterpret_cast<PaintFunction>(g_displayGraphics)(0, dc);
       EndPaint(window, &paint);

@@ -11,6 +11,7 @@
 #include "engine/changes/file_system.h"
 #include "engine/changes/install_log.h"
 #include "engine/entry/run_state.h"
+#include "engine/ui/progress.h"
 #include "engine/script/text.h"
 #include "engine/ui/reports.h"
 #include "engine/ui/screen.h"
@@ -41,17 +42,6 @@ bool LooksRegistrable(const char* path) {
   return image;
 }
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
 
 // Starts `commandLine`; null when it could not be started.
 HANDLE StartProgram(const char* commandLine) {
@@ -71,7 +61,7 @@ DWORD WaitForProgram(HANDLE process) {
   DWORD code = STILL_ACTIVE;
   for (;;) {
     UpdateScreen(0);
-    PumpMessages();
+    DrainMessages();
     if (WaitForSingleObject(process, kWaitSlice) == WAIT_OBJECT_0) break;
   }
   GetExitCodeProcess(process, &code);

@@ -18,6 +18,8 @@
 #include "engine/entry/status_file.h"
 #include "engine/script/text.h"
 #include "engine/script/variables.h"
+#include "engine/ui/graphics.h"
+#include "engine/ui/progress.h"
 #include "engine/ui/reports.h"
 
 namespace tarn {
@@ -240,24 +242,9 @@ void CloseHelpFile() {
   if (help[0] != '\0') WinHelpA(g_run.hostWindow, help, HELP_QUIT, 0);
 }
 
-// Step 16: the host gets a quarter of a second to repaint, with messages served.
-void WaitQuarterSecond() {
-  DWORD end = GetTickCount() + 250;
-  for (;;) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(message.wParam));
-        return;
-      }
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    DWORD now = GetTickCount();
-    if (static_cast<int32_t>(end - now) <= 0) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
-  }
-}
+// Step 16: the host gets a quarter of a second to repaint, with messages served. A host
+// window that is not shown has nothing to repaint: its messages are served once.
+void WaitQuarterSecond() { TimedWait(250, IsWindowVisible(g_run.hostWindow) != FALSE); }
 
 void DeleteDialogFont() {
   if (g_run.sharedDialogFont != nullptr) DeleteObject(g_run.sharedDialogFont);
@@ -358,6 +345,7 @@ void FreeScriptMemory() {
 
 // Step 23
 void ReleaseGraphics() {
+  FreeGraphics();
   FreePalettes();
   if (g_run.videoLibrary != nullptr) FreeLibrary(g_run.videoLibrary);
   g_run.videoLibrary = nullptr;

@@ -27,17 +27,6 @@ constexpr UINT kRunErrorMode = SEM_NOOPENFILEERRORBOX;
 
 bool IsDbcsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
 
-void PumpMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
 
 // Step 1
 void TakeHostRecord(HostRecord* host, const char* commandLine, int32_t* exitCode, char* runProgram,
@@ -235,11 +224,11 @@ void HandOverSplash() {
   if (host->silent != 0) return;
   if (host->splashWindow != nullptr) {
     while (host->hostBusy != 0) {
-      PumpMessages();
+      DrainMessages();
       Sleep(10);
     }
     DestroyWindow(static_cast<HWND>(host->splashWindow));
-    PumpMessages();
+    DrainMessages();
     if (host->splashMemory != nullptr) {
       GlobalUnlock(static_cast<HGLOBAL>(host->splashMemory));
       GlobalFree(static_cast<HGLOBAL>(host->splashMemory));
@@ -254,7 +243,7 @@ void HandOverSplash() {
   if (background == 2) return;
   if (g_run.hostFlags & kHostGradientPalette) BuildGradientPalette();
   ShowWindow(g_run.hostWindow, background == 0 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
-  PumpMessages();
+  DrainMessages();
   RECT client{};
   if (GetClientRect(g_run.hostWindow, &client)) {
     host->backgroundWidth = g_run.backgroundWidth = client.right;

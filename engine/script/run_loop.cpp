@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/entry/run_state.h"
+#include "engine/ui/progress.h"
 #include "engine/script/condition.h"
 #include "engine/script/script_reader.h"
 #include "engine/script/steps.h"
@@ -55,15 +56,7 @@ bool AtStopPoint() {
 }
 
 void PumpOnce() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  DrainMessages();
   MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
 }
 

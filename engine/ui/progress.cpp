@@ -235,7 +235,11 @@ void TimedWait(unsigned ms, bool enable) {
   DrainMessages();
   // The host clears timerWaiting from its timer handler; a host window that is gone
   // cannot, so the wait ends with it.
-  while (enable && Host().timerWaiting != 0 && IsWindow(g_run.hostWindow)) {
+  MSG quit;
+  // A pending quit message comes before the timer's: the wait ends with it instead of
+  // serving it again and again.
+  while (enable && Host().timerWaiting != 0 && IsWindow(g_run.hostWindow) &&
+         !PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     DrainMessages();
   }
