@@ -12,6 +12,7 @@
 #include "engine/changes/install_rules.h"
 #include "engine/script/script_format.h"
 #include "engine/script/script_header.h"
+#include "engine/ui/screen_rules.h"
 #include "host/pack.h"
 
 namespace tarn {
@@ -539,12 +540,64 @@ class Compiler {
       std::string section = c.Text("the section");
       std::string lines = c.Peek() ? c.Text("the lines") : "";
       w.Record(OP_EDIT_INI_SECTION).Str(file).Str(section).Str(lines).Finish();
+    } else if (word == "picture" || word == "remove-pictures") {
+      Picture(word == "picture", c, w);
     } else if (word == "record") {
       GenericRecord(c, w);
     } else {
       Fail(s.line, "unknown statement \"" + word + "\"");
     }
     c.End();
+  }
+
+  // "picture FILE.BMP [at X Y] [options]": a picture on the background, its data packed
+  // into the archive; "remove-pictures all|last|N" takes pictures away again.
+  void Picture(bool add, Cursor& c, ScriptWriter& w) {
+    uint16_t flags = 0, x = 0, y = 0;
+    std::vector<uint8_t> packed;
+    uint32_t size = 0;
+    if (add) {
+      std::string path = c.Text("the .BMP file");
+      PayloadFile file;
+      if (!load_(path, &file)) Fail(c.line(), "cannot read \"" + path + "\"");
+      std::vector<uint8_t> block = GraphicBlockFromBmp(file.data);
+      if (block.empty()) Fail(c.line(), "\"" + path + "\" is not a bitmap");
+      packed = PackBest(block);
+      size = static_cast<uint32_t>(block.size());
+      static const std::map<std::string, int> effects = {
+          {"dissolve", 1}, {"from-top", 2}, {"from-bottom", 3}, {"from-left", 4}, {"from-right", 5}};
+      while (!c.AtEnd()) {
+        std::string option = c.Word("a picture option");
+        if (option == "at") {
+          x = static_cast<uint16_t>((x & ~0x3FFF) | c.Number("x", 0, 0x3FFF));
+          y = static_cast<uint16_t>((y & ~0x3FFF) | c.Number("y", 0, 0x3FFF));
+        } else if (option == "transparent") flags |= 0x0002;
+        else if (option == "centre") flags |= 0x0008 | 0x0010;
+        else if (option == "scale") flags |= 0x0020;
+        else if (option == "tile") flags |= 0x0040;
+        else if (option == "right") x |= 0x4000;
+        else if (option == "bottom") y |= 0x4000;
+        else if (option == "billboard") x |= 0x8000;
+        else if (option == "close-progress") flags |= 0x4000;
+        else if (option == "effect") {
+          auto it = effects.find(c.Word("an effect"));
+          if (it == effects.end()) Fail(c.line(), "effects are dissolve, from-top, from-bottom, from-left, from-right");
+          flags = static_cast<uint16_t>(flags | (it->second << 7));
+        } else Fail(c.line(), "unknown picture option \"" + option + "\"");
+      }
+    } else {
+      std::string which = c.Word("all, last or a count");
+      flags = which == "all" ? 0x0001 : which == "last" ? 0x0004 : 0;
+      if (flags == 0) Fail(c.line(), "remove-pictures takes all or last");
+    }
+    uint32_t start = static_cast<uint32_t>(out_->fileData.size());
+    out_->fileData.insert(out_->fileData.end(), packed.begin(), packed.end());
+    uint32_t end = static_cast<uint32_t>(out_->fileData.size());
+    RecordBuilder r = w.Record(OP_DISPLAY_GRAPHIC);
+    r.U16(flags).U16(x).U16(y);
+    for (int i = 0; i < languages_; ++i) r.U32(start).U32(end).U32(size);
+    r.Str("");
+    r.Finish();
   }
 
   // "record OPCODE u8 N u16 N i16 N u32 N str "text" lang "text"...": any record, field by
