@@ -16,7 +16,11 @@ namespace tarn {
 namespace {
 
 // Payload files of the tests, by name.
-std::map<std::string, std::string> g_files = {{"a.txt", "hello"}, {"big.txt", std::string(5000, 'z')}};
+// A 1 x 1 24-bit .BMP file.
+const std::string kTinyBitmap = std::string("BM\x3a\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0", 30) +
+                                std::string(24, '\0') + std::string("\x10\x20\x30\0", 4);
+std::map<std::string, std::string> g_files = {
+    {"a.txt", "hello"}, {"big.txt", std::string(5000, 'z')}, {"pic.bmp", kTinyBitmap}};
 
 PayloadLoader Loader() {
   return [](const std::string& name, PayloadFile* file) {
@@ -80,6 +84,8 @@ TEST(Builder, EveryStatementShowsInTheDump) {
       {"registry classes-root \".tarn\" remove-key", "OP_EDIT_REGISTRY         80 00 \".tarn\" \"\" \"\""},
       {"ini \"app.ini\" \"Sect\" \"k=v\"", "OP_EDIT_INI_SECTION      \"app.ini\" \"Sect\" \"k=v\""},
       {"record 21 u8 3 str \"OUT\" str \"C:\\\"", "OP_GET_SYSTEM_INFO       03 \"OUT\" \"C:\\\""},
+      {"picture \"pic.bmp\" at 10 20 effect dissolve transparent", "OP_DISPLAY_GRAPHIC       82 00 0a 00 14 00 00 00 00 00"},
+      {"remove-pictures all", "OP_DISPLAY_GRAPHIC       01 00 00 00 00 00"},
       {"record 20 u32 1 u32 2 u32 3 str \"V\" str \"x\"", "OP_CUSTOM_DIALOG         01 00 00 00 02 00 00 00 03 00 00 00 \"V\" \"x\""},
   };
   for (const Case& c : cases) {
