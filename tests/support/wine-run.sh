@@ -14,7 +14,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
   # Several tests may start at once: one of them creates the prefix.
-  flock "$prefix/.create.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1; wineserver -w'
+  # A crashing test must fail, not wait for someone to close the crash dialog.
+  flock "$prefix/.create.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1;
+    wine reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1; }
+    wineserver -w'
 fi
 # Drive L: of the prefix is a folder whose volume label is INSTALLDISK1 (tests read it).
 if [ ! -e "$prefix/dosdevices/l:" ] && [ -d "$prefix/dosdevices" ]; then

@@ -282,10 +282,15 @@ TEST(ProgressWindow, NoCancelOptionDisablesTheButton) {
   EXPECT_FALSE(enabled);
 }
 
+// Tests run side by side on one display: only this process's dialogs count.
 HWND WaitForWindow(const char* caption) {
   for (int i = 0; i < 500; ++i) {
-    HWND w = FindWindowA("#32770", caption);
-    if (w != nullptr && IsWindowVisible(w)) return w;
+    HWND w = nullptr;
+    while ((w = FindWindowExA(nullptr, w, "#32770", caption)) != nullptr) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(w, &process);
+      if (process == GetCurrentProcessId() && IsWindowVisible(w)) return w;
+    }
     Sleep(20);
   }
   return nullptr;
