@@ -8,7 +8,7 @@ packages=(
   googletest
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32 xvfb x11-utils xdotool imagemagick
-  zlib1g-dev libz-mingw-w64-dev
+  zlib1g-dev libz-mingw-w64-dev python3
   fonts-wqy-zenhei fonts-wqy-microhei
 )
 
