@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "builder/script_writer.h"
 #include "engine/entry/host_record.h"
 
 namespace tarn::test {
@@ -52,6 +53,17 @@ struct RunResult {
 
 // Runs one installation through `tarnMain` (the engine linked in, or from the DLL).
 RunResult RunInstallation(const Installation& installation, TarnMainFunction tarnMain);
+
+// The one language of a test script: English, code ENU, the given title, and messages
+// reading "message 0" to "message 53" so that a test sees which one was used.
+inline LanguageTexts EnglishTexts(const std::string& title) {
+  LanguageTexts l;
+  l.name = "English";
+  l.code = "ENU";
+  l.title = title;
+  for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+  return l;
+}
 
 // A fresh empty directory under the temporary directory.
 std::string MakeTempDirectory(const char* tag);

@@ -19,11 +19,7 @@ inline ScriptHeaderFields ChangeHeader(const std::string& logPath, const std::st
   ScriptHeaderFields h;
   h.logPath = logPath;
   h.userKeyName = userKeyName;
-  LanguageTexts l;
-  l.name = "English";
-  l.code = "ENU";
-  l.title = "Change Test";
-  for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+  LanguageTexts l = EnglishTexts("Change Test");
   h.languages.push_back(l);
   return h;
 }

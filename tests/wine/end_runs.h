@@ -105,11 +105,7 @@ class EndPackage {
     header.product = "Product";
     header.productVersion = "1.2";
     header.serialNumber = "SN-7";
-    LanguageTexts l;
-    l.name = "English";
-    l.code = "ENU";
-    l.title = "End Test";
-    for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+    LanguageTexts l = EnglishTexts("End Test");
     header.languages.push_back(l);
     writer_ = std::make_unique<ScriptWriter>(header);
     installation_.hostFlags = 0;  // each run names its own flags

@@ -64,11 +64,7 @@ class Package {
   explicit Package(const std::string& logPath = "") {
     ScriptHeaderFields h;
     h.logPath = logPath;
-    LanguageTexts l;
-    l.name = "English";
-    l.code = "ENU";
-    l.title = "Install Test";
-    for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+    LanguageTexts l = test::EnglishTexts("Install Test");
     l.messages[0] = "Cannot create %s.";
     l.messages[22] = "%s is in use.";
     l.messages[26] = "Cannot open %s.";

@@ -23,11 +23,7 @@ ScriptHeaderFields Header(const std::string& logPath, uint32_t options = 0) {
   ScriptHeaderFields h;
   h.logPath = logPath;
   h.headerOptions = options;
-  LanguageTexts l;
-  l.name = "English";
-  l.code = "ENU";
-  l.title = "Log Test";
-  for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+  LanguageTexts l = test::EnglishTexts("Log Test");
   h.languages.push_back(l);
   return h;
 }

@@ -26,11 +26,7 @@ constexpr uint8_t kTestAtEnd = kConditionTestAtEnd;
 
 ScriptHeaderFields Header() {
   ScriptHeaderFields h;
-  LanguageTexts l;
-  l.name = "English";
-  l.code = "ENU";
-  l.title = "Interpreter Test";
-  for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+  LanguageTexts l = test::EnglishTexts("Interpreter Test");
   h.languages.push_back(l);
   return h;
 }

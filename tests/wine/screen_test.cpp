@@ -133,11 +133,7 @@ class Scene {
     h.totalSize = totalSize;
     h.headerOptions = headerOptions;
     h.headerFlags = 0;  // no pause between records
-    LanguageTexts l;
-    l.name = "English";
-    l.code = "ENU";
-    l.title = "Install Test";
-    for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+    LanguageTexts l = test::EnglishTexts("Install Test");
     l.messages[3] = "Installing ";
     l.messages[18] = "Question";
     l.messages[28] = "Cancel";

@@ -23,11 +23,7 @@ using test::RunResult;
 
 std::vector<uint8_t> SimpleScript() {
   ScriptHeaderFields h;
-  LanguageTexts l;
-  l.name = "English";
-  l.code = "ENU";
-  l.title = "Start-up Test";
-  for (int m = 0; m < 54; ++m) l.messages[m] = "message " + std::to_string(m);
+  LanguageTexts l = test::EnglishTexts("Start-up Test");
   h.languages.push_back(l);
   ScriptWriter w(h);
   w.Filler();
