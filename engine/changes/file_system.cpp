@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 
 #include "engine/changes/install_log.h"
 #include "engine/changes/path_rules.h"
@@ -125,6 +126,63 @@ void FindClose(FindRecord* record) {
   record->handle = INVALID_HANDLE_VALUE;
 }
 
+namespace {
+
+// Paths already converted whose every component was found, by form and by their text as
+// given (upper case): directories, and files the run has put in place. Looking a component
+// up costs a directory search, and a run converts the same few directories, and each file
+// it installs twice, for every file.
+struct PathFormCache {
+  std::unordered_map<std::string, std::string> paths[2];  // [longForm]
+};
+PathFormCache g_pathForms;
+constexpr size_t kPathFormCacheLimit = 512;
+
+// ASCII letters in upper case; the second byte of a double-byte character stays as it is.
+std::string UpperAscii(const std::string& text) {
+  std::string upper = text;
+  for (size_t i = 0; i < upper.size(); ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(upper[i]))) {
+      ++i;
+    } else if (upper[i] >= 'a' && upper[i] <= 'z') {
+      upper[i] = static_cast<char>(upper[i] - 32);
+    }
+  }
+  return upper;
+}
+
+void RememberPathForm(std::unordered_map<std::string, std::string>& known, const std::string& key,
+                      const std::string& converted) {
+  if (known.size() >= kPathFormCacheLimit) known.clear();
+  known[key] = converted;
+}
+
+}  // namespace
+
+void ForgetPathForms() {
+  g_pathForms.paths[0].clear();
+  g_pathForms.paths[1].clear();
+}
+
+void NotePathPlaced(const char* path, bool createdAsGiven) {
+  std::string key = UpperAscii(path);
+  g_pathForms.paths[0].erase(key);
+  g_pathForms.paths[1].erase(key);
+  const char* last = nullptr;
+  for (const char* next = FindChar(path, '\\'); next != nullptr; next = FindChar(next + 1, '\\')) last = next;
+  size_t length = std::strlen(path);
+  // A new entry carries the name it was given, unless the system trims a trailing dot or
+  // space from it.
+  if (!createdAsGiven || last == nullptr || last[1] == '\0' || path[length - 1] == '.' || path[length - 1] == ' ' ||
+      length >= 256) {
+    return;
+  }
+  char directory[256];
+  CopyText(directory, sizeof directory, std::string(path, last).c_str());
+  ConvertPathForm(directory, true);
+  RememberPathForm(g_pathForms.paths[1], key, std::string(directory) + last);
+}
+
 void ConvertPathForm(char* path, bool longForm) {
   size_t length = std::strlen(path);
   if (length == 2 && path[1] == ':') return;  // a bare drive
@@ -150,7 +208,33 @@ void ConvertPathForm(char* path, bool longForm) {
     pos = first ? static_cast<size_t>(first - input.c_str()) : input.size();
   }
   std::string result = input.substr(0, pos);
+
+  // The directory part may be known already; then only the last component is looked up.
+  std::unordered_map<std::string, std::string>& known = g_pathForms.paths[longForm ? 1 : 0];
+  size_t lastSlash = pos;
+  for (const char* next = FindChar(input.c_str() + pos, '\\'); next != nullptr; next = FindChar(next + 1, '\\')) {
+    lastSlash = static_cast<size_t>(next - input.c_str());
+  }
+  std::string wholeKey = UpperAscii(input);
+  auto whole = known.find(wholeKey);
+  if (whole != known.end()) {
+    CopyText(path, 256, whole->second.c_str());
+    return;
+  }
+  std::string directoryKey = lastSlash > pos ? UpperAscii(input.substr(0, lastSlash)) : std::string();
+  if (!directoryKey.empty()) {
+    auto hit = known.find(directoryKey);
+    if (hit != known.end()) {
+      result = hit->second;
+      pos = lastSlash;
+    }
+  }
+
   // Every further component is looked up on disk and replaced by its short or long name.
+  // Only what was found is remembered, and nothing with a wildcard in it: the names kept are
+  // the ones the disk gave.
+  bool remember = input.find_first_of("*?") == std::string::npos;
+  bool allFound = true;
   while (pos < input.size()) {
     size_t start = pos + 1;  // after the backslash
     const char* next = FindChar(input.c_str() + start, '\\');
@@ -165,9 +249,12 @@ void ConvertPathForm(char* path, bool longForm) {
       result += (!longForm && data.cAlternateFileName[0] != '\0') ? data.cAlternateFileName : data.cFileName;
     } else {
       result += component;
+      allFound = false;
     }
+    if (remember && allFound && end == lastSlash && !directoryKey.empty()) RememberPathForm(known, directoryKey, result);
     pos = end;
   }
+  if (remember && allFound && lastSlash < input.size()) RememberPathForm(known, wholeKey, result);
   CopyText(path, 256, result.c_str());
 }
 
@@ -361,6 +448,7 @@ struct Writable {
 DWORD CallVerInstallFile(DWORD flags, const char* sourceName, const char* destinationName, const char* sourceDirectory,
                          const char* destinationDirectory, const char* currentDirectory, char* temporaryName,
                          UINT temporaryNameSize) {
+  ForgetPathForms();  // the version installer renames files in ways not seen here
   Writable source(sourceName), destination(destinationName), sourceDir(sourceDirectory),
       destinationDir(destinationDirectory), current(currentDirectory);
   UINT size = temporaryNameSize;  // a copy: the caller's size is never changed

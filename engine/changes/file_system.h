@@ -37,8 +37,14 @@ int FindFirst(const char* pattern, int mode, FindRecord* record);
 int FindNext(FindRecord* record);
 void FindClose(FindRecord* record);
 
-// Rewrites `path` (a 256-byte buffer) in place in its short or long form.
+// Rewrites `path` (a 256-byte buffer) in place in its short or long form. Directories it has
+// converted are remembered until ForgetPathForms: the run forgets them before every step
+// that is not a file installation, since any other step may rename or remove a directory.
 void ConvertPathForm(char* path, bool longForm);
+void ForgetPathForms();
+// A file was put in place at `path`: what was remembered of it is dropped, and a file that
+// did not exist before is remembered under the name it was given.
+void NotePathPlaced(const char* path, bool createdAsGiven);
 
 // Creates every missing directory of `path` up to its last backslash, logging each one.
 void CreateDirectories(const char* path);

@@ -55,10 +55,6 @@ std::string Expanded(const char* text) {
   return out;
 }
 
-std::string DirectoryOf(const char* path) {
-  return std::string(path, static_cast<size_t>(FilePart(path) - path));
-}
-
 bool StartsWithNoCase(const char* text, const char* prefix) {
   return EqualNoCase(text, prefix, std::strlen(prefix));
 }
@@ -131,9 +127,10 @@ bool DateCheckAllows(const InstallRecord& r, const char* destination, const char
   return false;
 }
 
-// On the NT family: whether the process may change the destination's attributes.
-bool AccessDenied(const char* destination) {
-  if (!g_run.platform.isWinNT) return false;
+// On the NT family: whether the process may change the destination's attributes. A
+// destination that does not exist has nothing to refuse.
+bool AccessDenied(const char* destination, bool exists) {
+  if (!g_run.platform.isWinNT || !exists) return false;
   SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   DWORD needed = 0;
   auto* descriptor = reinterpret_cast<PSECURITY_DESCRIPTOR>(g_run.dataBuffer);
@@ -232,7 +229,7 @@ int DirectBranch(FileState& f) {
   const InstallRecord& r = f.record;
   BranchResult& b = f.branch;
   CopyText(b.destination, sizeof b.destination, f.destination);
-  b.existed = !IsMissing(f.destination);
+  b.existed = f.existedBefore;  // nothing has touched the destination since it was looked at
   if (IsTestRun() && !(r.flags & kNoLog)) {
     DeleteFileA(f.temporary);
     return 0;
@@ -282,14 +279,17 @@ int DirectBranch(FileState& f) {
   }
   bool inUse;
   do {
-    SetFileAttributesA(f.destination, FILE_ATTRIBUTE_NORMAL);
+    if (b.existed) SetFileAttributesA(f.destination, FILE_ATTRIBUTE_NORMAL);
     inUse = !MoveFileExA(f.temporary, f.destination, MOVEFILE_REPLACE_EXISTING);
     if (inUse && CopyFileA(f.temporary, f.destination, FALSE)) {
       DeleteFileA(f.temporary);
       inUse = false;
     }
   } while (InUsePromptRetry(f.destination, inUse));
-  if (!inUse) return 0;
+  if (!inUse) {
+    NotePathPlaced(f.destination, !b.existed);
+    return 0;
+  }
   int scheduled = RequestRestartReplacement(false, false, f.temporary, f.destination);
   if (scheduled < 0) return scheduled;
   if (scheduled == 0) DeleteFileA(f.temporary);
@@ -478,7 +478,7 @@ int InstallOne(const InstallRecord& r) {
     return 0;
   }
   // 11: may the destination be changed at all
-  if (AccessDenied(f.destination)) return ReportWithPath(kMessageCannotCreate, f.destination, true);
+  if (AccessDenied(f.destination, f.existedBefore)) return ReportWithPath(kMessageCannotCreate, f.destination, true);
   // 12: the first logged file names the log
   if (!IsTestRun() && !(r.flags & kNoLog) && !(g_run.header.headerFlags & kHeaderNoLog)) {
     SetDefaultLogLocation(f.destination);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/changes/file_system.h"
 #include "engine/entry/run_state.h"
 #include "engine/ui/progress.h"
 #include "engine/script/condition.h"
@@ -410,6 +411,7 @@ int RunScript() {
     WaitAtStopPoint();
     if (Host()->cancelState != kCancelNone) return -2;  // a cancel during the wait ends the run before the record
     g_run.fileLeftInUse = false;
+    if (CurrentOpcode() != OP_INSTALL_FILE && CurrentOpcode() != OP_INSTALL_FILE_EX) ForgetPathForms();
     int result = Execute();
     if (result != kGoOn) return result;
     UpdateWindow(g_run.hostWindow);

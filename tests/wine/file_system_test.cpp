@@ -44,6 +44,44 @@ TEST_F(FileSystem, ShortFormKeepsWhatDoesNotExist) {
   EXPECT_STREQ(drive, "c:");  // a bare drive is left alone
 }
 
+// Converted names are remembered within a step; a change on disk shows once the run has
+// forgotten them, and a file put in place replaces what was remembered of its path.
+TEST_F(FileSystem, RememberedPathFormsFollowTheDisk) {
+  ForgetPathForms();
+  std::string mixed = dir_ + "\\Mixed Case";
+  ASSERT_TRUE(CreateDirectoryA(mixed.c_str(), nullptr));
+  auto longForm = [](std::string text) {
+    char path[256];
+    std::snprintf(path, sizeof path, "%s", text.c_str());
+    ConvertPathForm(path, true);
+    return std::string(path);
+  };
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\f.txt"), mixed + "\\f.txt");
+  std::string upper = dir_ + "\\MIXED CASE";
+  ASSERT_TRUE(RemoveDirectoryA(mixed.c_str()));  // made again under another case
+  ASSERT_TRUE(CreateDirectoryA(upper.c_str(), nullptr));
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\f.txt"), mixed + "\\f.txt");  // still the step's view
+  ForgetPathForms();
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\f.txt"), upper + "\\f.txt");
+
+  // An existing file under another case: its own name, also after it was replaced.
+  WriteWholeFile(upper + "\\Old.txt", "old");
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\OLD.TXT"), upper + "\\Old.txt");
+  ASSERT_TRUE(DeleteFileA((upper + "\\Old.txt").c_str()));
+  WriteWholeFile(upper + "\\OLD.TXT", "replaced");
+  NotePathPlaced((dir_ + "\\mixed case\\OLD.TXT").c_str(), false);
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\OLD.TXT"), upper + "\\OLD.TXT");
+
+  // A new file carries the name it was created under; a trailing dot is left to the disk.
+  WriteWholeFile(upper + "\\New File.txt", "new");
+  NotePathPlaced((dir_ + "\\mixed case\\New File.txt").c_str(), true);
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\New File.txt"), upper + "\\New File.txt");
+  WriteWholeFile(upper + "\\dotted", "dot");
+  NotePathPlaced((dir_ + "\\mixed case\\dotted.").c_str(), true);
+  EXPECT_EQ(longForm(dir_ + "\\mixed case\\dotted."), upper + "\\dotted");
+  ForgetPathForms();
+}
+
 TEST_F(FileSystem, BackupNamesAreNumbered) {
   std::string backup = dir_ + "\\backup";
   CreateDirectoryA(backup.c_str(), nullptr);
