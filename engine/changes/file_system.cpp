@@ -363,6 +363,23 @@ void TemporaryNameNextTo(const char* path, char* out, size_t outSize) {
   }
 }
 
+HANDLE CreateTemporaryNextTo(const char* path, char* out, size_t outSize) {
+  std::string directory(path, static_cast<size_t>(FilePart(path) - path));
+  std::string candidate;
+  for (unsigned tries = 0; tries <= 0xFFFF; ++tries) {
+    candidate = directory + TemporaryFileName(g_run.temporaryNameCounter++);
+    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CopyText(out, outSize, candidate.c_str());
+      return file;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  CopyText(out, outSize, candidate.c_str());
+  return INVALID_HANDLE_VALUE;
+}
+
 bool MakeTemporaryFile(const char* prefix, char* out, size_t outSize, bool directoryOnly) {
   char directory[MAX_PATH];
   DWORD n = GetTempPathA(sizeof directory, directory);

@@ -69,6 +69,9 @@ void BackupPathFor(const char* source, char* out, size_t outSize);
 // `out` = the directory of `path` + "~ZEH%04x.TMP" with the run's counter, a name that
 // does not exist yet (the file is not created).
 void TemporaryNameNextTo(const char* path, char* out, size_t outSize);
+// Creates a new temporary file beside `path` for writing, never one that exists already;
+// its name goes to `out` (the last name tried when it fails).
+HANDLE CreateTemporaryNextTo(const char* path, char* out, size_t outSize);
 
 // Makes a unique file in the system's temporary directory with the three-letter prefix
 // ("ZEB" when prefix is null) and writes its path to `out`; the file exists afterwards.

@@ -333,7 +333,8 @@ int ObtainData(FileState& f, const std::string& status) {
   uint32_t startOfFile = host.bytesDone;
   host.fileBytesDone = 0;
   if (!external) {
-    HANDLE out = OpenFile(f.temporary, kOpenWrite, true);
+    HANDLE out = f.temporary[0] != '\0' ? OpenFile(f.temporary, kOpenWrite, true)
+                                         : CreateTemporaryNextTo(f.destination, f.temporary, sizeof f.temporary);
     if (out == INVALID_HANDLE_VALUE) {
       if (piece != INVALID_HANDLE_VALUE) CloseHandle(piece);
       return ReportWithPath(kMessageCannotCreate, f.destination, true);
@@ -445,9 +446,7 @@ int InstallOne(const InstallRecord& r) {
     }
   } else if (IsTestRun()) {
     f.temporaryCreated = MakeTemporaryFile("ZED", f.temporary, sizeof f.temporary);
-  } else {
-    TemporaryNameNextTo(f.destination, f.temporary, sizeof f.temporary);
-  }
+  }  // otherwise the data stage creates the temporary file beside the destination
   // 8: the date rule
   uint8_t dateRule = r.flags & kDateRuleMask;
   if ((dateRule == kDateSkipIfNewer || dateRule == kDateSkipIfNewerOrSame) &&

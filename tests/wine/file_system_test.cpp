@@ -311,6 +311,17 @@ TEST_F(FileSystem, TemporaryNamesAndFiles) {
   TemporaryNameNextTo(target.c_str(), name, sizeof name);
   EXPECT_EQ(std::string(name), dir_ + "\\~ZEH0002.TMP");  // the counter skips a name in use
 
+  // Created at once: a file left under the next name (one waiting for a restart, say) is
+  // never written over.
+  WriteWholeFile(dir_ + "\\~ZEH0003.TMP", "waiting for a restart");
+  HANDLE created = CreateTemporaryNextTo(target.c_str(), name, sizeof name);
+  ASSERT_NE(created, INVALID_HANDLE_VALUE);
+  CloseHandle(created);
+  EXPECT_EQ(std::string(name), dir_ + "\\~ZEH0004.TMP");
+  EXPECT_EQ(ReadWholeFile(dir_ + "\\~ZEH0003.TMP"), "waiting for a restart");
+  std::string missing = dir_ + "\\no such directory\\file.dll";
+  EXPECT_EQ(CreateTemporaryNextTo(missing.c_str(), name, sizeof name), INVALID_HANDLE_VALUE);
+
   std::vector<uint8_t> record = {OP_GET_TEMP_FILE_NAME, 'T', 'M', 'P', 'V', 0};
   g_run.options.runMode = kRunTest;  // runs in test mode too
   GetTempFileNameStep(record.data());
