@@ -198,6 +198,7 @@ struct RunState {
   uint32_t fileStartCounter = 0;              // the byte counter when the current file started
   int transitionFrames = 0;                   // frames the last transition took
   int trayTipCalls = 0;                       // notification-icon calls that set the tip
+  DWORD lastScreenRefresh = 0;                // tick count of the last refresh after a record
 
   RunHooks hooks;
 };

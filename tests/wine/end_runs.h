@@ -65,11 +65,18 @@ class BoxWatcher {
   static DWORD WINAPI Watch(void* p) {
     auto* self = static_cast<BoxWatcher*>(p);
     HWND last = nullptr;
+    DWORD clickedAt = 0;
     while (!self->stop_) {
       HWND box = self->FindOwnBox();
       if (box != nullptr && box != last && IsWindowVisible(box)) {
         last = box;
         ++self->answered_;
+        clickedAt = GetTickCount();
+        PostMessageA(GetDlgItem(box, 1), BM_CLICK, 0, 0);
+      } else if (box != nullptr && box == last && GetTickCount() - clickedAt > 1000) {
+        // A click that reached the box before it was ready is lost: the same box gets
+        // another one.
+        clickedAt = GetTickCount();
         PostMessageA(GetDlgItem(box, 1), BM_CLICK, 0, 0);
       }
       Sleep(50);

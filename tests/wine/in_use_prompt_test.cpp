@@ -29,6 +29,8 @@ class Answers {
   static DWORD WINAPI Watch(void* p) {
     auto* self = static_cast<Answers*>(p);
     HWND last = nullptr;
+    DWORD clickedAt = 0;
+    int button = 1;
     while (!self->stop_) {
       HWND box = nullptr;
       while ((box = FindWindowExA(nullptr, box, "#32770", self->caption_.c_str())) != nullptr) {
@@ -39,7 +41,13 @@ class Answers {
       if (box != nullptr && box != last && IsWindowVisible(box)) {
         last = box;
         size_t n = static_cast<size_t>(self->shown_++);
-        int button = n < self->buttons_.size() ? self->buttons_[n] : 1;
+        button = n < self->buttons_.size() ? self->buttons_[n] : 1;
+        clickedAt = GetTickCount();
+        PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+      } else if (box != nullptr && box == last && GetTickCount() - clickedAt > 1000) {
+        // A click that reached the box before it was ready is lost: the same box gets
+        // another one.
+        clickedAt = GetTickCount();
         PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
       }
       Sleep(50);
