@@ -199,6 +199,7 @@ struct RunState {
   int transitionFrames = 0;                   // frames the last transition took
   int trayTipCalls = 0;                       // notification-icon calls that set the tip
   DWORD lastScreenRefresh = 0;                // tick count of the last refresh after a record
+  bool screenRefreshSkipped = false;          // a record since then has not been shown
 
   RunHooks hooks;
 };

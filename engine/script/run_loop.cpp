@@ -406,26 +406,29 @@ int EvaluateCondition() {
 
 // The screen follows the run at the display's pace. Repainting the host window and serving
 // its messages costs two round trips to the window system, which a loop of small records,
-// or a run of small files, would otherwise spend most of its time on. The notification
-// tip is cheap when its percentage has not moved, so it follows every record.
+// or a run of small files, would otherwise spend most of its time on. Between refreshes the
+// progress bar is still marked for repainting and the notification tip still follows
+// (both cheap), so whatever serves the windows next, a box or the next refresh, shows the
+// run as it stands; and the run's last records always reach the screen.
 namespace {
 
 constexpr DWORD kScreenRefreshMs = 16;
 
-void RefreshScreenAfterRecord() {
-  DWORD now = GetTickCount();
-  if (now - g_run.lastScreenRefresh < kScreenRefreshMs) {
-    UpdateTrayTip(NIM_MODIFY);
-    return;
-  }
-  g_run.lastScreenRefresh = now;
+void RefreshScreen() {
+  g_run.lastScreenRefresh = GetTickCount();
+  g_run.screenRefreshSkipped = false;
   UpdateWindow(g_run.hostWindow);
   UpdateScreen(0);
 }
 
-}  // namespace
+void RefreshScreenAfterRecord() {
+  if (GetTickCount() - g_run.lastScreenRefresh >= kScreenRefreshMs) return RefreshScreen();
+  g_run.screenRefreshSkipped = true;
+  RedrawProgressWindow();
+  UpdateTrayTip(NIM_MODIFY);
+}
 
-int RunScript() {
+int RunRecords() {
   if (Host()->cancelState != kCancelNone) return -2;
   for (;;) {
     if (Host()->errorState != kErrorNone) return -2;
@@ -441,6 +444,14 @@ int RunScript() {
     }
     if (Host()->cancelState != kCancelNone) return -2;
   }
+}
+
+}  // namespace
+
+int RunScript() {
+  int result = RunRecords();
+  if (g_run.screenRefreshSkipped) RefreshScreen();
+  return result;
 }
 
 int RunScriptToEnd() {
