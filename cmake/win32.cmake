@@ -50,8 +50,7 @@ add_test(NAME unit_tests COMMAND unit_tests)
 # Engine tests under Wine: one process per test, since a run owns its process.
 file(GLOB TARN_WINE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.cpp)
 add_executable(engine_tests ${TARN_WINE_TESTS})
-target_sources(engine_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/wine_test_main.cpp)
-target_link_libraries(engine_tests tarn_engine tarn_test_host GTest::gtest)
+target_link_libraries(engine_tests tarn_engine tarn_test_host GTest::gtest_main)
 add_dependencies(engine_tests TARN0132)
 gtest_discover_tests(engine_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
