@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -299,12 +300,16 @@ TEST(ProgressWindow, CancelConfirmedEndsTheRunAsCancelled) {
   s.Marker("wait");
   s.Install(dir + "\\two.dat", "2");
   bool questionSeen = false;
+  static std::atomic<bool> waiting;
+  waiting = false;
   struct Clicker {
     bool* seen;
     static DWORD WINAPI Run(void* p) {
       auto* self = static_cast<Clicker*>(p);
       HWND progress = WaitForWindow("Copying files");
       if (progress == nullptr) return 1;
+      // The user cancels while the run waits at the marker, after the first file.
+      for (int i = 0; i < 500 && !waiting; ++i) Sleep(20);
       PostMessageA(GetDlgItem(progress, 2), BM_CLICK, 0, 0);
       HWND question = WaitForWindow("Question");
       if (question == nullptr) return 1;
@@ -319,6 +324,7 @@ TEST(ProgressWindow, CancelConfirmedEndsTheRunAsCancelled) {
   HANDLE thread = CreateThread(nullptr, 0, &Clicker::Run, &clicker, 0, nullptr);
   test::RunResult r = s.Run(kShown, 0, [&](const std::string&) {
     // The run waits here, serving its windows, until the user has answered.
+    waiting = true;
     DWORD end = GetTickCount() + 15000;
     while (g_run.host->cancelState == 0 && GetTickCount() < end) {
       MSG m;
