@@ -128,14 +128,6 @@ void FindClose(FindRecord* record) {
 
 namespace {
 
-// Paths already converted whose every component was found, by form and by their text as
-// given (upper case): directories, and files the run has put in place. Looking a component
-// up costs a directory search, and a run converts the same few directories, and each file
-// it installs twice, for every file.
-struct PathFormCache {
-  std::unordered_map<std::string, std::string> paths[2];  // [longForm]
-};
-PathFormCache g_pathForms;
 constexpr size_t kPathFormCacheLimit = 512;
 
 // ASCII letters in upper case; the second byte of a double-byte character stays as it is.
@@ -160,14 +152,14 @@ void RememberPathForm(std::unordered_map<std::string, std::string>& known, const
 }  // namespace
 
 void ForgetPathForms() {
-  g_pathForms.paths[0].clear();
-  g_pathForms.paths[1].clear();
+  g_run.pathForms[0].clear();
+  g_run.pathForms[1].clear();
 }
 
 void NotePathPlaced(const char* path, bool createdAsGiven) {
   std::string key = UpperAscii(path);
-  g_pathForms.paths[0].erase(key);
-  g_pathForms.paths[1].erase(key);
+  g_run.pathForms[0].erase(key);
+  g_run.pathForms[1].erase(key);
   const char* last = nullptr;
   for (const char* next = FindChar(path, '\\'); next != nullptr; next = FindChar(next + 1, '\\')) last = next;
   size_t length = std::strlen(path);
@@ -180,7 +172,7 @@ void NotePathPlaced(const char* path, bool createdAsGiven) {
   char directory[256];
   CopyText(directory, sizeof directory, std::string(path, last).c_str());
   ConvertPathForm(directory, true);
-  RememberPathForm(g_pathForms.paths[1], key, std::string(directory) + last);
+  RememberPathForm(g_run.pathForms[1], key, std::string(directory) + last);
 }
 
 void ConvertPathForm(char* path, bool longForm) {
@@ -210,7 +202,7 @@ void ConvertPathForm(char* path, bool longForm) {
   std::string result = input.substr(0, pos);
 
   // The directory part may be known already; then only the last component is looked up.
-  std::unordered_map<std::string, std::string>& known = g_pathForms.paths[longForm ? 1 : 0];
+  std::unordered_map<std::string, std::string>& known = g_run.pathForms[longForm ? 1 : 0];
   size_t lastSlash = pos;
   for (const char* next = FindChar(input.c_str() + pos, '\\'); next != nullptr; next = FindChar(next + 1, '\\')) {
     lastSlash = static_cast<size_t>(next - input.c_str());

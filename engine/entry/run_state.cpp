@@ -1,7 +1,5 @@
 #include "engine/entry/run_state.h"
 
-#include "engine/changes/file_system.h"
-
 namespace tarn {
 
 RunState g_run;
@@ -11,7 +9,6 @@ void ResetRunState() {
   g_run.~RunState();
   new (&g_run) RunState();
   g_run.hooks = hooks;
-  ForgetPathForms();
 }
 
 const char* Message(int n) {

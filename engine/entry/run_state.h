@@ -6,6 +6,8 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 
 #include "engine/actions/action_params.h"
 #include "engine/changes/path_rules.h"
@@ -199,6 +201,11 @@ struct RunState {
   int transitionFrames = 0;                   // frames the last transition took
   int trayTipCalls = 0;                       // notification-icon calls that set the tip
   DWORD lastScreenRefresh = 0;                // tick count of the last refresh after a record
+  // Paths already converted to their short [0] or long [1] form whose every component was
+  // found, by their text as given in upper case: directories, and files the run has put in
+  // place. Looking a component up costs a directory search, and a run converts the same few
+  // directories, and each file it installs twice, for every file.
+  std::unordered_map<std::string, std::string> pathForms[2];
   bool screenRefreshSkipped = false;          // a record since then has not been shown
 
   RunHooks hooks;
